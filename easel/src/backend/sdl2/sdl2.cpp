@@ -1,0 +1,561 @@
+// The SDL2 backend: one real window (X11, Wayland or SDL's offscreen driver).
+//
+// The window thread initialises SDL's video subsystem, owns the window and loops in WaitMessage
+// on SDL_WaitEvent, turning SDL events into the core's Messages. Frames reach the screen through
+// the window surface (SDL_GetWindowSurface + SDL_UpdateWindowSurface); the window is still made
+// with SDL_WINDOW_OPENGL so an OpenGL context can be created on it.
+//
+// Hints are set before every SDL_Init / SDL_InitSubSystem, because SDL_Quit clears them:
+//  - FRAMEBUFFER_ACCELERATION "0": the window surface is a plain shared-memory image, not a GL
+//    renderer that would paint over the program's own GL back buffer;
+//  - NO_SIGNAL_HANDLERS "1": Ctrl+C keeps ending the program;
+//  - MOUSE_AUTO_CAPTURE "0": no pointer grab while a button is held.
+#include <SDL.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "backend/backend.h"
+#include "easel/easel.h"
+
+namespace easel {
+namespace {
+
+// ---- Keys ---------------------------------------------------------------------------------
+
+// Windows-style virtual-key codes that have no EaselVk name.
+constexpr int kVkCapital = 0x14;
+constexpr int kVkLWin = 0x5B, kVkRWin = 0x5C;
+constexpr int kVkNumLock = 0x90, kVkScroll = 0x91;
+constexpr int kVkOem1 = 0xBA, kVkOemPlus = 0xBB, kVkOemComma = 0xBC, kVkOemMinus = 0xBD;
+constexpr int kVkOemPeriod = 0xBE, kVkOem2 = 0xBF, kVkOem3 = 0xC0, kVkOem4 = 0xDB;
+constexpr int kVkOem5 = 0xDC, kVkOem6 = 0xDD, kVkOem7 = 0xDE;
+
+struct KeycodeVk {
+  SDL_Keycode key;
+  int vk;
+};
+
+// Keys identified by their SDL keycode (the layout's meaning). Letters and digits are handled
+// by range before this table is consulted.
+constexpr KeycodeVk kKeycodeTable[] = {
+    {SDLK_BACKSPACE, EaselVkBack},
+    {SDLK_TAB, EaselVkTab},
+    {SDLK_CLEAR, EaselVkClear},
+    {SDLK_RETURN, EaselVkReturn},
+    {SDLK_RETURN2, EaselVkReturn},
+    {SDLK_LSHIFT, EaselVkShift},
+    {SDLK_RSHIFT, EaselVkShift},
+    {SDLK_LCTRL, EaselVkControl},
+    {SDLK_RCTRL, EaselVkControl},
+    {SDLK_LALT, EaselVkMenu},
+    {SDLK_RALT, EaselVkMenu},
+    {SDLK_PAUSE, EaselVkPause},
+    {SDLK_CAPSLOCK, kVkCapital},
+    {SDLK_ESCAPE, EaselVkEscape},
+    {SDLK_SPACE, EaselVkSpace},
+    {SDLK_PAGEUP, EaselVkPrior},
+    {SDLK_PAGEDOWN, EaselVkNext},
+    {SDLK_END, EaselVkEnd},
+    {SDLK_HOME, EaselVkHome},
+    {SDLK_LEFT, EaselVkLeft},
+    {SDLK_UP, EaselVkUp},
+    {SDLK_RIGHT, EaselVkRight},
+    {SDLK_DOWN, EaselVkDown},
+    {SDLK_PRINTSCREEN, EaselVkSnapshot},
+    {SDLK_INSERT, EaselVkInsert},
+    {SDLK_DELETE, EaselVkDelete},
+    {SDLK_LGUI, kVkLWin},
+    {SDLK_RGUI, kVkRWin},
+    {SDLK_APPLICATION, EaselVkApps},
+    {SDLK_MENU, EaselVkApps},
+    {SDLK_F1, EaselVkF1},
+    {SDLK_F2, EaselVkF1 + 1},
+    {SDLK_F3, EaselVkF1 + 2},
+    {SDLK_F4, EaselVkF1 + 3},
+    {SDLK_F5, EaselVkF1 + 4},
+    {SDLK_F6, EaselVkF1 + 5},
+    {SDLK_F7, EaselVkF1 + 6},
+    {SDLK_F8, EaselVkF1 + 7},
+    {SDLK_F9, EaselVkF1 + 8},
+    {SDLK_F10, EaselVkF10},
+    {SDLK_F11, EaselVkF11},
+    {SDLK_F12, EaselVkF12},
+    {SDLK_NUMLOCKCLEAR, kVkNumLock},
+    {SDLK_SCROLLLOCK, kVkScroll},
+    {SDLK_SEMICOLON, kVkOem1},
+    {SDLK_EQUALS, kVkOemPlus},
+    {SDLK_COMMA, kVkOemComma},
+    {SDLK_MINUS, kVkOemMinus},
+    {SDLK_PERIOD, kVkOemPeriod},
+    {SDLK_SLASH, kVkOem2},
+    {SDLK_BACKQUOTE, kVkOem3},
+    {SDLK_LEFTBRACKET, kVkOem4},
+    {SDLK_BACKSLASH, kVkOem5},
+    {SDLK_RIGHTBRACKET, kVkOem6},
+    {SDLK_QUOTE, kVkOem7},
+};
+
+struct KeypadVk {
+  SDL_Scancode scancode;
+  int vkNumLockOn;
+  int vkNumLockOff;
+};
+
+// The keypad, identified by position: its digits and point depend on NumLock, the rest not.
+constexpr KeypadVk kKeypadTable[] = {
+    {SDL_SCANCODE_KP_0, EaselVkNumpad0 + 0, EaselVkInsert},
+    {SDL_SCANCODE_KP_1, EaselVkNumpad0 + 1, EaselVkEnd},
+    {SDL_SCANCODE_KP_2, EaselVkNumpad0 + 2, EaselVkDown},
+    {SDL_SCANCODE_KP_3, EaselVkNumpad0 + 3, EaselVkNext},
+    {SDL_SCANCODE_KP_4, EaselVkNumpad0 + 4, EaselVkLeft},
+    {SDL_SCANCODE_KP_5, EaselVkNumpad0 + 5, EaselVkClear},
+    {SDL_SCANCODE_KP_6, EaselVkNumpad0 + 6, EaselVkRight},
+    {SDL_SCANCODE_KP_7, EaselVkNumpad0 + 7, EaselVkHome},
+    {SDL_SCANCODE_KP_8, EaselVkNumpad0 + 8, EaselVkUp},
+    {SDL_SCANCODE_KP_9, EaselVkNumpad0 + 9, EaselVkPrior},
+    {SDL_SCANCODE_KP_PERIOD, EaselVkDecimal, EaselVkDelete},
+    {SDL_SCANCODE_KP_MULTIPLY, EaselVkMultiply, EaselVkMultiply},
+    {SDL_SCANCODE_KP_PLUS, EaselVkAdd, EaselVkAdd},
+    {SDL_SCANCODE_KP_MINUS, EaselVkSubtract, EaselVkSubtract},
+    {SDL_SCANCODE_KP_DIVIDE, EaselVkDivide, EaselVkDivide},
+    {SDL_SCANCODE_KP_ENTER, EaselVkReturn, EaselVkReturn},
+};
+
+// The virtual-key code of a key event, 0 when the key has none.
+int VirtualKey(const SDL_Keysym& keysym) {
+  for (const KeypadVk& k : kKeypadTable) {
+    if (k.scancode == keysym.scancode) {
+      return (keysym.mod & KMOD_NUM) != 0 ? k.vkNumLockOn : k.vkNumLockOff;
+    }
+  }
+  const SDL_Keycode key = keysym.sym;
+  if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
+  if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
+  for (const KeycodeVk& k : kKeycodeTable) {
+    if (k.key == key) return k.vk;
+  }
+  // Letters of non-Latin layouts arrive as their own code points: fall back to the position.
+  const SDL_Scancode sc = keysym.scancode;
+  if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 'A' + (sc - SDL_SCANCODE_A);
+  if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9) return '1' + (sc - SDL_SCANCODE_1);
+  if (sc == SDL_SCANCODE_0) return '0';
+  return 0;
+}
+
+int KeyMods(Uint16 mod) {
+  int mods = 0;
+  if ((mod & KMOD_SHIFT) != 0) mods |= kModShift;
+  if ((mod & KMOD_CTRL) != 0) mods |= kModCtrl;
+  if ((mod & KMOD_ALT) != 0) mods |= kModAlt;  // KMOD_MODE (AltGr) is deliberately not Alt
+  return mods;
+}
+
+// The control character a key produces, or -1. SDL never reports these as text input.
+int ControlChar(int vk, int mods) {
+  const bool ctrl = (mods & kModCtrl) != 0;
+  switch (vk) {
+    case EaselVkEscape:
+      return 27;
+    case EaselVkReturn:
+      return ctrl ? 10 : 13;
+    case EaselVkBack:
+      return ctrl ? 127 : 8;
+    case EaselVkTab:
+      return 9;
+    default:
+      break;
+  }
+  // Ctrl+Alt is AltGr on many layouts and types nothing with a plain letter.
+  if (ctrl && (mods & kModAlt) == 0 && vk >= 'A' && vk <= 'Z') return vk - 'A' + 1;
+  return -1;
+}
+
+// ---- Characters ---------------------------------------------------------------------------
+
+// Unicode code points of Windows-1252 bytes 0x80..0x9F (0 where the byte is unassigned).
+constexpr uint16_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80..87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,       // 88..8F
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90..97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,  // 98..9F
+};
+
+// The Windows-1252 byte of a code point, or -1 when it has none or is a control character.
+int Cp1252FromCodePoint(uint32_t cp) {
+  if ((cp >= 0x20 && cp <= 0x7E) || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
+  if (cp < 0x100) return -1;
+  for (int i = 0; i < 32; ++i) {
+    if (kCp1252High[i] == cp) return 0x80 + i;
+  }
+  return -1;
+}
+
+// Decodes one UTF-8 sequence at *p (advancing past it). Malformed bytes give 0xFFFFFFFF and
+// advance by one byte.
+uint32_t NextCodePoint(const unsigned char*& p) {
+  constexpr uint32_t kBad = 0xFFFFFFFFu;
+  const unsigned char lead = *p++;
+  if (lead < 0x80) return lead;
+  int extra;
+  uint32_t cp;
+  uint32_t min;
+  if ((lead & 0xE0) == 0xC0) {
+    extra = 1, cp = lead & 0x1Fu, min = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    extra = 2, cp = lead & 0x0Fu, min = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    extra = 3, cp = lead & 0x07u, min = 0x10000;
+  } else {
+    return kBad;
+  }
+  const unsigned char* q = p;
+  for (int i = 0; i < extra; ++i, ++q) {
+    if ((*q & 0xC0) != 0x80) return kBad;  // also stops at the terminating zero
+    cp = (cp << 6) | (*q & 0x3Fu);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return kBad;
+  p = q;
+  return cp;
+}
+
+// ---- Window state (window thread, except the Wake guard) ----------------------------------
+
+SDL_Window* g_window = nullptr;
+int g_buttons = 0;                   // MouseBit bits held, as our events saw them
+int g_pointerX = 0, g_pointerY = 0;  // last pointer position in client coordinates
+
+// Messages already translated but not yet handed out (control characters after their key
+// down, the second and later characters of one text input event).
+constexpr int kPendingCapacity = 40;
+Message g_pending[kPendingCapacity];
+int g_pendingHead = 0, g_pendingCount = 0;
+
+void PushPending(const Message& m) {
+  if (g_pendingCount == kPendingCapacity) return;
+  g_pending[(g_pendingHead + g_pendingCount) % kPendingCapacity] = m;
+  ++g_pendingCount;
+}
+
+// Wake may run on any thread at any time: the guard keeps it from pushing into an event queue
+// that is being torn down.
+std::mutex g_wakeMutex;
+bool g_wakeActive = false;           // guarded by g_wakeMutex
+std::atomic<Uint32> g_wakeEvent{0};  // SDL event type of Wake, registered once per process
+
+// The window surface being written between LockFrame and UnlockFrame.
+SDL_Surface* g_frameSurface = nullptr;
+bool g_frameLocked = false;
+std::vector<uint32_t> g_convertBuffer;  // used when the surface is not 32-bit xRGB
+bool g_frameConverted = false;
+
+void SetHints() {
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
+}
+
+// Initialises video for a short query; false when it is not available.
+bool InitVideo() {
+  SetHints();
+  return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+}
+
+// Ends what InitVideo started and, when nothing else in the process uses SDL, everything SDL
+// keeps between initialisations.
+void QuitVideo() {
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+}
+
+int MouseBitsFromState(Uint32 state) {
+  int bits = 0;
+  if ((state & SDL_BUTTON_LMASK) != 0) bits |= kMouseLeft;
+  if ((state & SDL_BUTTON_RMASK) != 0) bits |= kMouseRight;
+  if ((state & SDL_BUTTON_MMASK) != 0) bits |= kMouseMiddle;
+  return bits;
+}
+
+int MouseBit(Uint8 button) {
+  switch (button) {
+    case SDL_BUTTON_LEFT:
+      return kMouseLeft;
+    case SDL_BUTTON_RIGHT:
+      return kMouseRight;
+    case SDL_BUTTON_MIDDLE:
+      return kMouseMiddle;
+    default:
+      return 0;
+  }
+}
+
+int MouseMods() {
+  return KeyMods(static_cast<Uint16>(SDL_GetModState())) & (kModShift | kModCtrl);
+}
+
+// Translates one SDL event. True when *out holds a message for the core.
+bool Translate(const SDL_Event& e, Message* out) {
+  Message m;
+  switch (e.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+      m.vk = VirtualKey(e.key.keysym);
+      if (m.vk == 0) return false;
+      m.mods = KeyMods(e.key.keysym.mod);
+      if (e.type == SDL_KEYUP) {
+        m.kind = MsgKind::kKeyUp;
+      } else {
+        m.kind = MsgKind::kKeyDown;
+        const int c = ControlChar(m.vk, m.mods);
+        if (c >= 0) {
+          Message ch;
+          ch.kind = MsgKind::kChar;
+          ch.code = c;
+          ch.mods = m.mods;
+          PushPending(ch);
+        }
+      }
+      *out = m;
+      return true;
+    }
+    case SDL_TEXTINPUT: {
+      const int mods = KeyMods(static_cast<Uint16>(SDL_GetModState()));
+      const auto* p = reinterpret_cast<const unsigned char*>(e.text.text);
+      bool first = true;
+      while (*p != 0) {
+        const int code = Cp1252FromCodePoint(NextCodePoint(p));
+        if (code < 0) continue;
+        Message ch;
+        ch.kind = MsgKind::kChar;
+        ch.code = code;
+        ch.mods = mods;
+        if (first) {
+          *out = ch;
+          first = false;
+        } else {
+          PushPending(ch);
+        }
+      }
+      return !first;
+    }
+    case SDL_MOUSEMOTION:
+      if (e.motion.which == SDL_TOUCH_MOUSEID) return false;
+      g_buttons = MouseBitsFromState(e.motion.state);
+      g_pointerX = e.motion.x, g_pointerY = e.motion.y;
+      m.kind = MsgKind::kMouseMove;
+      m.x = e.motion.x, m.y = e.motion.y;
+      m.buttons = g_buttons;
+      m.mods = MouseMods();
+      *out = m;
+      return true;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+      if (e.button.which == SDL_TOUCH_MOUSEID) return false;
+      const int bit = MouseBit(e.button.button);
+      if (bit == 0) return false;
+      const bool down = e.type == SDL_MOUSEBUTTONDOWN;
+      g_buttons = down ? (g_buttons | bit) : (g_buttons & ~bit);
+      g_pointerX = e.button.x, g_pointerY = e.button.y;
+      m.kind = down ? MsgKind::kMouseDown : MsgKind::kMouseUp;
+      m.x = e.button.x, m.y = e.button.y;
+      m.buttons = g_buttons;
+      m.mods = MouseMods();
+      *out = m;
+      return true;
+    }
+    case SDL_MOUSEWHEEL: {
+      if (e.wheel.which == SDL_TOUCH_MOUSEID || e.wheel.y == 0) return false;
+      const int notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+      int wx = 0, wy = 0;
+      SDL_GetWindowPosition(g_window, &wx, &wy);
+      m.kind = MsgKind::kMouseWheel;
+      m.wheel = 120 * notches;
+      m.x = wx + e.wheel.mouseX, m.y = wy + e.wheel.mouseY;
+      m.buttons = g_buttons;
+      m.mods = MouseMods();
+      *out = m;
+      return true;
+    }
+    case SDL_WINDOWEVENT:
+      switch (e.window.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+          m.kind = MsgKind::kCloseRequest;
+          break;
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+          m.kind = MsgKind::kExpose;
+          break;
+        default:
+          return false;
+      }
+      *out = m;
+      return true;
+    default:
+      if (e.type != 0 && e.type == g_wakeEvent.load(std::memory_order_relaxed)) {
+        m.kind = MsgKind::kWake;
+        *out = m;
+        return true;
+      }
+      return false;  // SDL_QUIT follows the close event and is not a request of its own
+  }
+}
+
+// ---- Backend entries ----------------------------------------------------------------------
+
+bool Available() {
+  if (!InitVideo()) return false;
+  QuitVideo();
+  return true;
+}
+
+bool QueryDesktop(DesktopInfo* out) {
+  if (!InitVideo()) return false;
+  SDL_DisplayMode mode;
+  const bool ok = SDL_GetDesktopDisplayMode(0, &mode) == 0;
+  if (ok) {
+    out->width = mode.w;
+    out->height = mode.h;
+    out->bitsPerPixel = static_cast<int>(SDL_BITSPERPIXEL(mode.format));
+  }
+  QuitVideo();
+  return ok;
+}
+
+bool CreateWindow(const WindowDesc& desc, int* clientWidth, int* clientHeight) {
+  if (!InitVideo()) return false;
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+
+  Uint32 flags = SDL_WINDOW_SHOWN;
+  if (!desc.framed) flags |= SDL_WINDOW_BORDERLESS;
+  int x = desc.x, y = desc.y, w = desc.width, h = desc.height;
+  if (desc.systemPlaced) x = y = SDL_WINDOWPOS_UNDEFINED, w = 640, h = 480;
+  g_window = SDL_CreateWindow(desc.title, x, y, w, h, flags | SDL_WINDOW_OPENGL);
+  // Without a usable OpenGL visual the window can still show frames.
+  if (g_window == nullptr) g_window = SDL_CreateWindow(desc.title, x, y, w, h, flags);
+  if (g_window == nullptr) {
+    QuitVideo();
+    return false;
+  }
+  SDL_GetWindowSize(g_window, clientWidth, clientHeight);
+  SDL_StartTextInput();
+
+  g_buttons = 0;
+  g_pointerX = g_pointerY = 0;
+  g_pendingHead = g_pendingCount = 0;
+  if (g_wakeEvent.load(std::memory_order_relaxed) == 0) {
+    // Event numbers are never given back, so one registration serves every window.
+    const Uint32 type = SDL_RegisterEvents(1);
+    if (type != static_cast<Uint32>(-1)) g_wakeEvent.store(type, std::memory_order_relaxed);
+  }
+  {
+    std::lock_guard<std::mutex> lock(g_wakeMutex);
+    g_wakeActive = g_wakeEvent.load(std::memory_order_relaxed) != 0;
+  }
+  return true;
+}
+
+void DestroyWindow() {
+  {
+    std::lock_guard<std::mutex> lock(g_wakeMutex);
+    g_wakeActive = false;
+  }
+  if (g_window == nullptr) return;
+  SDL_StopTextInput();
+  SDL_DestroyWindow(g_window);
+  g_window = nullptr;
+  g_frameSurface = nullptr;
+  g_frameLocked = g_frameConverted = false;
+  std::vector<uint32_t>().swap(g_convertBuffer);
+  g_pendingHead = g_pendingCount = 0;
+  QuitVideo();
+}
+
+void WaitMessage(Message* out) {
+  if (g_pendingCount > 0) {
+    *out = g_pending[g_pendingHead];
+    g_pendingHead = (g_pendingHead + 1) % kPendingCapacity;
+    --g_pendingCount;
+    return;
+  }
+  SDL_Event e;
+  for (;;) {
+    if (SDL_WaitEvent(&e) == 0) {
+      // The event queue is gone (video not initialised): nothing will ever arrive.
+      out->kind = MsgKind::kWake;
+      SDL_Delay(10);
+      return;
+    }
+    if (Translate(e, out)) return;
+  }
+}
+
+void Wake() {
+  std::lock_guard<std::mutex> lock(g_wakeMutex);
+  if (!g_wakeActive) return;
+  SDL_Event e;
+  std::memset(&e, 0, sizeof e);
+  e.type = g_wakeEvent.load(std::memory_order_relaxed);
+  SDL_PushEvent(&e);
+}
+
+bool LockFrame(Frame* out) {
+  if (g_window == nullptr) return false;
+  SDL_Surface* s = SDL_GetWindowSurface(g_window);
+  if (s == nullptr) return false;
+  g_frameSurface = s;
+  const Uint32 format = s->format->format;
+  if (format == SDL_PIXELFORMAT_XRGB8888 || format == SDL_PIXELFORMAT_ARGB8888) {
+    if (SDL_MUSTLOCK(s)) {
+      if (SDL_LockSurface(s) != 0) return false;
+      g_frameLocked = true;
+    }
+    out->pixels = static_cast<uint32_t*>(s->pixels);
+    out->pitch = s->pitch / 4;
+    g_frameConverted = false;
+  } else {
+    g_convertBuffer.resize(static_cast<size_t>(s->w) * static_cast<size_t>(s->h));
+    out->pixels = g_convertBuffer.data();
+    out->pitch = s->w;
+    g_frameConverted = true;
+  }
+  out->width = s->w;
+  out->height = s->h;
+  return true;
+}
+
+void UnlockFrame() {
+  SDL_Surface* s = g_frameSurface;
+  if (s == nullptr) return;
+  if (g_frameConverted) {
+    if (SDL_MUSTLOCK(s) && SDL_LockSurface(s) == 0) g_frameLocked = true;
+    SDL_ConvertPixels(s->w, s->h, SDL_PIXELFORMAT_XRGB8888, g_convertBuffer.data(), s->w * 4,
+                      s->format->format, s->pixels, s->pitch);
+  }
+  if (g_frameLocked) SDL_UnlockSurface(s);
+  g_frameLocked = false;
+  g_frameSurface = nullptr;
+  SDL_UpdateWindowSurface(g_window);
+}
+
+const char* DriverName() {
+  const char* name = SDL_GetCurrentVideoDriver();
+  return name != nullptr ? name : "none";
+}
+
+}  // namespace
+
+const Backend kSdl2Backend = {
+    "sdl2",      Available, QueryDesktop, CreateWindow, DestroyWindow,
+    WaitMessage, Wake,      LockFrame,    UnlockFrame,  DriverName,
+};
+
+}  // namespace easel

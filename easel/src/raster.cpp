@@ -1,0 +1,688 @@
+// The rasteriser. See raster.h for the pixel rules; this file explains how they are met.
+//
+// Everything clips before it walks: a thin line computes its first and last visible step in
+// closed form, wide lines and circles go row by row over the visible rows only. Integer
+// arithmetic is exact everywhere; where a square of a coordinate appears the code works in
+// 64 bits, and in 128 bits when the inputs are large enough that 64 could overflow (any int is
+// accepted: the fast 64-bit path covers every coordinate a program can produce).
+#include "raster.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+
+namespace easel::raster {
+
+namespace {
+
+using i64 = int64_t;
+__extension__ typedef __int128 i128;
+
+// ---------------------------------------------------------------------------------------------
+// Integer helpers.
+
+template <typename W>
+W FloorDiv(W a, W b) {  // b != 0
+  W q = a / b;
+  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+  return q;
+}
+
+template <typename W>
+W CeilDiv(W a, W b) {  // b != 0
+  W q = a / b;
+  if ((a % b != 0) && ((a < 0) == (b < 0))) ++q;
+  return q;
+}
+
+// floor(sqrt(n)) for n >= 0, exact: a floating estimate corrected by integer comparisons.
+template <typename W>
+W ISqrt(W n) {
+  if (n <= 0) return 0;
+  W s = static_cast<W>(std::sqrt(static_cast<double>(n)));
+  while (s > 0 && s * s > n) --s;
+  while ((s + 1) * (s + 1) <= n) ++s;
+  return s;
+}
+
+// The smallest s >= 0 with s * s >= n.
+template <typename W>
+W CeilSqrt(W n) {
+  if (n <= 0) return 0;
+  W s = ISqrt(n);
+  return s * s == n ? s : s + 1;
+}
+
+template <typename T>
+inline std::ptrdiff_t Offset(const Surface<T>& s, i64 x, i64 y) {
+  return static_cast<std::ptrdiff_t>(y) * s.pitch + static_cast<std::ptrdiff_t>(x);
+}
+
+template <typename T>
+inline bool Empty(const Surface<T>& s) {
+  return s.pixels == nullptr || s.width <= 0 || s.height <= 0;
+}
+
+// Fills columns x0..x1 of row y, both already inside the surface.
+template <typename T>
+inline void Span(const Surface<T>& s, i64 y, i64 x0, i64 x1, T c) {
+  T* p = s.pixels + Offset(s, x0, y);
+  if constexpr (sizeof(T) == 1) {
+    std::memset(p, c, static_cast<size_t>(x1 - x0 + 1));
+  } else {
+    std::fill(p, p + (x1 - x0 + 1), c);
+  }
+}
+
+// Clips x0..x1 (any values) to the surface and fills it.
+template <typename T>
+inline void ClippedSpan(const Surface<T>& s, i64 y, i64 x0, i64 x1, T c) {
+  x0 = std::max<i64>(x0, 0);
+  x1 = std::min<i64>(x1, s.width - 1);
+  if (x0 <= x1) Span(s, y, x0, x1, c);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Dash patterns. Every pattern's period divides 48, so a counter kept modulo 48 gives the same
+// on/off sequence as an unbounded one and never overflows.
+
+constexpr int kDashPeriod = 48;
+
+struct DashTable {
+  bool on[kDashPeriod];
+};
+
+constexpr DashTable MakeRuns(std::initializer_list<int> runs) {
+  DashTable t{};
+  int i = 0;
+  while (i < kDashPeriod) {
+    bool draw = true;
+    for (int run : runs) {
+      for (int k = 0; k < run; ++k) t.on[i++] = draw;
+      draw = !draw;
+    }
+  }
+  return t;
+}
+
+constexpr DashTable kDotTable = MakeRuns({3, 3});
+constexpr DashTable kDashTable = MakeRuns({18, 6});
+constexpr DashTable kDashDotTable = MakeRuns({9, 6, 3, 6});
+constexpr DashTable kDashDotDotTable = MakeRuns({9, 3, 3, 3, 3, 3});
+
+DashTable MaskTable(uint16_t mask) {
+  DashTable t{};
+  for (int i = 0; i < kDashPeriod; ++i) t.on[i] = ((mask >> (i % 16)) & 1) != 0;
+  return t;
+}
+
+// The on/off table of a thin pen, or null for a solid one. kNull is handled by the callers.
+const DashTable* PatternOf(const Pen& pen, DashTable& maskStorage) {
+  switch (pen.style) {
+    case PenStyle::kDot:
+      return &kDotTable;
+    case PenStyle::kDashDot:
+      return &kDashDotTable;
+    case PenStyle::kDash:
+      return &kDashTable;
+    case PenStyle::kDashDotDot:
+      return &kDashDotDotTable;
+    case PenStyle::kMask:
+      maskStorage = MaskTable(pen.mask);
+      return &maskStorage;
+    case PenStyle::kSolid:
+    case PenStyle::kNull:
+      break;
+  }
+  return nullptr;
+}
+
+inline int Phase(i64 counter) {
+  i64 m = counter % kDashPeriod;
+  return static_cast<int>(m < 0 ? m + kDashPeriod : m);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Thin lines.
+//
+// The walk from (x1, y1) takes n = max(|dx|, |dy|) steps along the major axis and stops before
+// the end pixel. At step i the minor offset is
+//     k(i) = floor((2 * dmin * i + dmaj - 1) / (2 * dmaj)),
+// which is exactly what the incremental form produces with the error term
+//     D(i) = 2 * dmin * (i + 1) - dmaj - 2 * dmaj * k(i)
+// (step the minor axis after pixel i when D(i) > 0). Clipping solves k(i) against the surface
+// bounds for the first and last visible step, then walks only between them.
+
+struct ThinWalk {
+  i64 first = 0, last = -1;  // visible steps, inclusive; empty when last < first
+  i64 k0 = 0;                // minor offset at step `first`
+  i64 d0 = 0;                // error term at step `first`
+};
+
+// Steps i of a walk where major coordinate m1 + sm * i lies in [0, extent - 1].
+inline void MajorRange(i64 m1, int sm, i64 extent, i64& lo, i64& hi) {
+  if (sm > 0) {
+    lo = -m1;
+    hi = extent - 1 - m1;
+  } else {
+    lo = m1 - (extent - 1);
+    hi = m1;
+  }
+}
+
+// W is the integer type wide enough for 2 * dmaj * dmin: i64 when both are below 2^30.
+template <typename W>
+ThinWalk ClipThin(i64 m1, i64 n1, i64 dmaj, i64 dmin, int sm, int sn, i64 majExtent,
+                  i64 minExtent) {
+  ThinWalk w;
+  i64 lo, hi;
+  MajorRange(m1, sm, majExtent, lo, hi);
+  lo = std::max<i64>(lo, 0);
+  hi = std::min<i64>(hi, dmaj - 1);
+  if (lo > hi) return w;
+
+  i64 klo, khi;
+  MajorRange(n1, sn, minExtent, klo, khi);
+  klo = std::max<i64>(klo, 0);
+  khi = std::min<i64>(khi, dmin);
+  if (klo > khi) return w;
+  if (dmin > 0) {
+    const W a = dmaj, b = dmin;
+    // Smallest i with k(i) >= klo and largest with k(i) <= khi.
+    const W ilo = CeilDiv<W>(2 * a * klo - a + 1, 2 * b);
+    const W ihi = FloorDiv<W>(2 * a * (W(khi) + 1) - a, 2 * b);
+    if (ilo > lo) lo = ilo > hi ? hi + 1 : static_cast<i64>(ilo);
+    if (ihi < hi) hi = ihi < lo ? lo - 1 : static_cast<i64>(ihi);
+    if (lo > hi) return w;
+  }
+  w.first = lo;
+  w.last = hi;
+  const W k0 = FloorDiv<W>(2 * W(dmin) * lo + dmaj - 1, 2 * W(dmaj));
+  w.k0 = static_cast<i64>(k0);
+  w.d0 = static_cast<i64>(2 * W(dmin) * (W(lo) + 1) - dmaj - 2 * W(dmaj) * k0);
+  return w;
+}
+
+template <typename T>
+void ThinLine(const Surface<T>& s, int x1, int y1, int x2, int y2, const DashTable* pattern,
+              T c, DashState* dash) {
+  const i64 dx = std::abs(i64{x2} - x1), dy = std::abs(i64{y2} - y1);
+  const int sx = x2 >= x1 ? 1 : -1, sy = y2 >= y1 ? 1 : -1;
+  const bool xMajor = dx >= dy;
+  const i64 dmaj = xMajor ? dx : dy, dmin = xMajor ? dy : dx;
+  const i64 n = dmaj;  // steps walked, the end pixel excluded
+  const i64 startCounter = dash ? dash->counter : 0;
+  if (dash) dash->counter = Phase(startCounter + n);
+  if (n == 0 || Empty(s)) return;
+
+  const i64 m1 = xMajor ? x1 : y1, n1 = xMajor ? y1 : x1;
+  const int sm = xMajor ? sx : sy, sn = xMajor ? sy : sx;
+  const i64 majExtent = xMajor ? s.width : s.height, minExtent = xMajor ? s.height : s.width;
+
+  ThinWalk w;
+  const bool inside = x1 >= 0 && x1 < s.width && y1 >= 0 && y1 < s.height && x2 >= 0 &&
+                      x2 < s.width && y2 >= 0 && y2 < s.height;
+  if (inside) {  // a convex surface holds every pixel between two inside end points
+    w.first = 0;
+    w.last = n - 1;
+    w.k0 = 0;
+    w.d0 = 2 * dmin - dmaj;
+  } else if (dmaj < (i64{1} << 30)) {
+    w = ClipThin<i64>(m1, n1, dmaj, dmin, sm, sn, majExtent, minExtent);
+  } else {
+    w = ClipThin<i128>(m1, n1, dmaj, dmin, sm, sn, majExtent, minExtent);
+  }
+  if (w.last < w.first) return;
+
+  const i64 mStart = m1 + sm * w.first, nStart = n1 + sn * w.k0;
+  std::ptrdiff_t off = xMajor ? Offset(s, mStart, nStart) : Offset(s, nStart, mStart);
+  const std::ptrdiff_t majStep = xMajor ? sm : std::ptrdiff_t{sm} * s.pitch;
+  const std::ptrdiff_t minStep = xMajor ? std::ptrdiff_t{sn} * s.pitch : sn;
+  const i64 twoMaj = 2 * dmaj, twoMin = 2 * dmin;
+  i64 d = w.d0;
+  i64 count = w.last - w.first + 1;
+  T* px = s.pixels;
+  if (!pattern) {
+    for (; count > 0; --count) {
+      px[off] = c;
+      off += majStep;
+      if (d > 0) {
+        off += minStep;
+        d -= twoMaj;
+      }
+      d += twoMin;
+    }
+  } else {
+    int phase = Phase(startCounter + w.first);
+    for (; count > 0; --count) {
+      if (pattern->on[phase]) px[off] = c;
+      if (++phase == kDashPeriod) phase = 0;
+      off += majStep;
+      if (d > 0) {
+        off += minStep;
+        d -= twoMaj;
+      }
+      d += twoMin;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Wide lines: the capsule of pixel centres within t/2 of the segment A-B.
+//
+// A point is in the capsule exactly when it is in the disk around A, the disk around B, or the
+// slab { 0 <= (Q-A).d <= |d|^2, |(Q-A) x d| <= t/2 |d| }. Each piece meets a row in an interval
+// of integers computed exactly (integer square roots and floor/ceil divisions); the capsule is
+// convex, so the row's pixels are one span from the lowest to the highest of these.
+
+template <typename W>
+struct Interval {
+  W lo, hi;
+  bool empty() const { return lo > hi; }
+};
+
+// Narrows [lo, hi] to the u with a * u in [vlo, vhi].
+template <typename W>
+void Constrain(Interval<W>& r, W a, W vlo, W vhi) {
+  if (a > 0) {
+    r.lo = std::max(r.lo, CeilDiv(vlo, a));
+    r.hi = std::min(r.hi, FloorDiv(vhi, a));
+  } else if (a < 0) {
+    r.lo = std::max(r.lo, CeilDiv(vhi, a));
+    r.hi = std::min(r.hi, FloorDiv(vlo, a));
+  } else if (vlo > 0 || vhi < 0) {
+    r.lo = 1;
+    r.hi = 0;
+  }
+}
+
+// W must hold t^2, 4 * v^2, v * d and the row results; the per-line constants are computed in
+// 128 bits by the caller.
+template <typename W, typename T>
+void WideLineRows(const Surface<T>& s, i64 ax, i64 ay, i64 bx, i64 by, i64 t, i64 y0, i64 y1,
+                  W jMax, T c) {
+  const W dx = bx - ax, dy = by - ay;
+  const W l2 = dx * dx + dy * dy;
+  const W tt = W(t) * t;
+  const W bu = dx;  // B relative to A
+  for (i64 y = y0; y <= y1; ++y) {
+    const W v = W(y) - ay;
+    W lo = 1, hi = 0;
+    bool any = false;
+    auto merge = [&](W l, W h) {
+      if (l > h) return;
+      if (!any) {
+        lo = l;
+        hi = h;
+        any = true;
+      } else {
+        lo = std::min(lo, l);
+        hi = std::max(hi, h);
+      }
+    };
+    const W ma = tt - 4 * v * v;
+    if (ma >= 0) {
+      const W h = ISqrt<W>(ma / 4);
+      merge(-h, h);
+    }
+    const W vb = W(y) - by;
+    const W mb = tt - 4 * vb * vb;
+    if (mb >= 0) {
+      const W h = ISqrt<W>(mb / 4);
+      merge(bu - h, bu + h);
+    }
+    if (l2 > 0) {
+      // Bounds from the disks (or the widest possible span) keep the slab finite.
+      Interval<W> r{W(-ax) - 1, W(s.width) - ax};
+      Constrain<W>(r, dy, v * dx - jMax, v * dx + jMax);
+      Constrain<W>(r, dx, -v * dy, l2 - v * dy);
+      if (!r.empty()) merge(r.lo, r.hi);
+    }
+    if (!any) continue;
+    const W xl = std::max<W>(W(ax) + lo, 0), xr = std::min<W>(W(ax) + hi, W(s.width) - 1);
+    if (xl <= xr) Span(s, y, static_cast<i64>(xl), static_cast<i64>(xr), c);
+  }
+}
+
+template <typename T>
+void WideLine(const Surface<T>& s, int x1, int y1, int x2, int y2, int thickness, T c) {
+  if (Empty(s)) return;
+  const i64 t = thickness;
+  const i64 half = t / 2;  // |v| <= t/2 for integer v
+  const i64 y0 = std::max<i64>(std::min(y1, y2) - half, 0);
+  const i64 yEnd = std::min<i64>(i64{std::max(y1, y2)} + half, s.height - 1);
+  if (y0 > yEnd) return;
+  const i64 dx = i64{x2} - x1, dy = i64{y2} - y1;
+  // Largest integer j with 4 j^2 <= t^2 |d|^2: the slab's half width in units of |d|.
+  const i128 l2 = i128(dx) * dx + i128(dy) * dy;
+  const i128 jMax = ISqrt<i128>(i128(t) * t * l2 / 4);
+  constexpr i64 kSmall = i64{1} << 24;
+  auto small = [&](i64 v) { return v > -kSmall && v < kSmall; };
+  if (small(x1) && small(y1) && small(x2) && small(y2) && t < kSmall) {
+    WideLineRows<i64>(s, x1, y1, x2, y2, t, y0, yEnd, static_cast<i64>(jMax), c);
+  } else {
+    WideLineRows<i128>(s, x1, y1, x2, y2, t, y0, yEnd, jMax, c);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Circles.
+//
+// The thin circle is the midpoint circle: starting at (0, r) with decision 1 - r, stepping x
+// and, when the decision is not negative, y. In the first octant (x <= y) the y it reaches at
+// column x is
+//     y(x) = max { y : x^2 + y (y - 1) < r^2 },
+// so the octant ends at xEnd = max { x : 2 x^2 - x < r^2 }. Small circles wholly on the surface
+// are walked incrementally; all others go row by row over the visible rows, which keeps a
+// radius of 65535 or a centre far away as cheap as the part that shows.
+//
+// Dashes run clockwise (y down) from the top pixel, octant after octant, each octant walked
+// from where the previous one ended: octant o holds counters o * (xEnd + 1) + 0..xEnd. Pixels
+// shared by two octants (on the axes and diagonals) are drawn when either octant draws them.
+
+// max { y >= 0 : y (y - 1) < k }, for k >= 1.
+inline i64 MaxYBelow(i64 k) {
+  i64 y = static_cast<i64>(std::sqrt(static_cast<double>(k))) + 1;
+  while (y > 1 && y * (y - 1) >= k) --y;
+  while ((y + 1) * y < k) ++y;
+  return y;
+}
+
+// max { x >= 0 : 2 x^2 - x < r2 }, for r2 >= 1.
+inline i64 OctantEnd(i64 r2) {
+  i64 x = static_cast<i64>(std::sqrt(static_cast<double>(r2) / 2.0));
+  while (x > 0 && 2 * x * x - x >= r2) --x;
+  while (2 * (x + 1) * (x + 1) - (x + 1) < r2) ++x;
+  return x;
+}
+
+// Draws one octant pixel with its dash counter, clipping it.
+template <typename T>
+struct CirclePlot {
+  const Surface<T>& s;
+  const DashTable* pattern;
+  i64 cx, cy, xEnd;
+  T c;
+
+  // Octant o, first-octant parameter x: counter along the clockwise walk.
+  i64 Counter(int o, i64 x) const {
+    return o * (xEnd + 1) + ((o & 1) ? xEnd - x : x);
+  }
+  bool On(int o, i64 x) const { return !pattern || pattern->on[Phase(Counter(o, x))]; }
+
+  void Point(int o, i64 x, i64 px, i64 py) const {
+    if (px < 0 || px >= s.width || py < 0 || py >= s.height) return;
+    if (On(o, x)) s.pixels[Offset(s, px, py)] = c;
+  }
+  // Octant o's pixels for parameters x in [xlo, xhi] on row py at column cx + sign * x.
+  void Run(int o, i64 xlo, i64 xhi, int sign, i64 py) const {
+    if (py < 0 || py >= s.height || xlo > xhi) return;
+    // Visible x: 0 <= cx + sign * x <= width - 1.
+    i64 vlo, vhi;
+    if (sign > 0) {
+      vlo = -cx;
+      vhi = s.width - 1 - cx;
+    } else {
+      vlo = cx - (s.width - 1);
+      vhi = cx;
+    }
+    xlo = std::max(xlo, vlo);
+    xhi = std::min(xhi, vhi);
+    if (xlo > xhi) return;
+    if (!pattern) {
+      const i64 a = cx + sign * xlo, b = cx + sign * xhi;
+      Span(s, py, std::min(a, b), std::max(a, b), c);
+      return;
+    }
+    for (i64 x = xlo; x <= xhi; ++x) {
+      if (On(o, x)) s.pixels[Offset(s, cx + sign * x, py)] = c;
+    }
+  }
+};
+
+template <typename T>
+void ThinCircle(const Surface<T>& s, int cxi, int cyi, int ri, const DashTable* pattern, T c) {
+  const i64 cx = cxi, cy = cyi, r = ri;
+  if (r == 0) {
+    if (cx >= 0 && cx < s.width && cy >= 0 && cy < s.height && (!pattern || pattern->on[0])) {
+      s.pixels[Offset(s, cx, cy)] = c;
+    }
+    return;
+  }
+  const i64 r2 = r * r;
+  const i64 xEnd = OctantEnd(r2);
+  const CirclePlot<T> plot{s, pattern, cx, cy, xEnd, c};
+
+  const bool inside = cx - r >= 0 && cx + r < s.width && cy - r >= 0 && cy + r < s.height;
+  if (inside && r <= 4096) {
+    T* px = s.pixels;
+    i64 x = 0, y = r, d = 1 - r;
+    for (; x <= xEnd; ++x) {
+      if (!pattern) {
+        px[Offset(s, cx + x, cy - y)] = c;
+        px[Offset(s, cx + y, cy - x)] = c;
+        px[Offset(s, cx + y, cy + x)] = c;
+        px[Offset(s, cx + x, cy + y)] = c;
+        px[Offset(s, cx - x, cy + y)] = c;
+        px[Offset(s, cx - y, cy + x)] = c;
+        px[Offset(s, cx - y, cy - x)] = c;
+        px[Offset(s, cx - x, cy - y)] = c;
+      } else {
+        plot.Point(0, x, cx + x, cy - y);
+        plot.Point(1, x, cx + y, cy - x);
+        plot.Point(2, x, cx + y, cy + x);
+        plot.Point(3, x, cx + x, cy + y);
+        plot.Point(4, x, cx - x, cy + y);
+        plot.Point(5, x, cx - y, cy + x);
+        plot.Point(6, x, cx - y, cy - x);
+        plot.Point(7, x, cx - x, cy - y);
+      }
+      if (d < 0) {
+        d += 2 * x + 3;
+      } else {
+        d += 2 * (x - y) + 5;
+        --y;
+      }
+    }
+    return;
+  }
+
+  // Row by row: a row at distance a from the centre holds the octant-0/3/4/7 pixels whose
+  // y(x) = a (a run of x) and the octant-1/2/5/6 pixels with x = a (one each side).
+  const i64 rowLo = std::max<i64>(cy - r, 0), rowHi = std::min<i64>(cy + r, s.height - 1);
+  for (i64 py = rowLo; py <= rowHi; ++py) {
+    const i64 a = py < cy ? cy - py : py - cy;
+    const bool above = py < cy, below = py > cy;
+    // Run: r^2 - a(a+1) <= x^2 <= r^2 - a^2 + a - 1, and x <= xEnd.
+    const i64 top = r2 - a * a + a - 1;
+    if (top >= 0) {
+      const i64 xlo = CeilSqrt<i64>(r2 - a * (a + 1));
+      const i64 xhi = std::min(ISqrt<i64>(top), xEnd);
+      if (xlo <= xhi) {
+        if (!below) {
+          plot.Run(0, xlo, xhi, +1, py);
+          plot.Run(7, xlo, xhi, -1, py);
+        }
+        if (!above) {
+          plot.Run(3, xlo, xhi, +1, py);
+          plot.Run(4, xlo, xhi, -1, py);
+        }
+      }
+    }
+    if (a <= xEnd) {
+      const i64 yy = MaxYBelow(r2 - a * a);
+      if (!below) {
+        plot.Point(1, a, cx + yy, py);
+        plot.Point(6, a, cx - yy, py);
+      }
+      if (!above) {
+        plot.Point(2, a, cx + yy, py);
+        plot.Point(5, a, cx - yy, py);
+      }
+    }
+  }
+}
+
+// Wide circles: the annulus of pixel centres with r - t/2 <= distance <= r + t/2, i.e.
+// (2r - t)^2 <= 4 d^2 <= (2r + t)^2 (the inner bound only when 2r > t). Two spans per row.
+template <typename T>
+void WideCircle(const Surface<T>& s, int cxi, int cyi, int ri, int ti, T c) {
+  const i64 cx = cxi, cy = cyi, r = ri, t = ti;
+  const i128 outer = i128(2 * r + t) * (2 * r + t);
+  const i64 inner2r = 2 * r - t;
+  const i128 inner = inner2r > 0 ? i128(inner2r) * inner2r : 0;
+  const i64 reach = (2 * r + t) / 2;
+  const i64 rowLo = std::max<i64>(cy - reach, 0), rowHi = std::min<i64>(cy + reach, s.height - 1);
+  for (i64 py = rowLo; py <= rowHi; ++py) {
+    const i128 v = py - cy;
+    const i128 mo = outer - 4 * v * v;
+    if (mo < 0) continue;
+    const i64 ho = static_cast<i64>(ISqrt<i128>(mo / 4));  // |u| <= ho
+    const i128 mi = inner - 4 * v * v;                       // 4 u^2 >= mi
+    const i64 hi = mi > 0 ? static_cast<i64>(CeilSqrt<i128>((mi + 3) / 4)) : 0;  // |u| >= hi
+    if (hi > ho) continue;
+    if (hi == 0) {
+      ClippedSpan(s, py, cx - ho, cx + ho, c);
+    } else {
+      ClippedSpan(s, py, cx - ho, cx - hi, c);
+      ClippedSpan(s, py, cx + hi, cx + ho, c);
+    }
+  }
+}
+
+}  // namespace
+
+// -----------------------------------------------------------------------------------------------
+// Hatches, one 8x8 cell each; bit 7 of a row is its leftmost pixel and cells align to the
+// surface origin. Horizontal: row 0. Vertical: column 0. Rising (/): pixels with x + y = 7
+// (mod 8). Falling (\): pixels with x = y (mod 8). The crosses are the unions.
+const uint8_t kHatchRows[6][8] = {
+    {0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},  // horizontal
+    {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},  // vertical
+    {0xFF, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},  // cross
+    {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80},  // rising diagonal
+    {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01},  // falling diagonal
+    {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81},  // diagonal cross
+};
+
+template <typename T>
+void Pixel(const Surface<T>& s, int x, int y, T c) {
+  if (Empty(s) || x < 0 || y < 0 || x >= s.width || y >= s.height) return;
+  s.pixels[Offset(s, x, y)] = c;
+}
+
+template <typename T>
+void Line(const Surface<T>& s, int x1, int y1, int x2, int y2, const Pen& pen, T c,
+          DashState* dash) {
+  if (pen.style == PenStyle::kNull) return;
+  if (pen.thickness > 1) {
+    WideLine(s, x1, y1, x2, y2, pen.thickness, c);
+    return;
+  }
+  DashTable mask;
+  ThinLine(s, x1, y1, x2, y2, PatternOf(pen, mask), c, dash);
+}
+
+template <typename T>
+void Circle(const Surface<T>& s, int cx, int cy, int r, const Pen& pen, T c) {
+  if (Empty(s) || r < 0 || pen.style == PenStyle::kNull) return;
+  if (pen.thickness > 1) {
+    WideCircle(s, cx, cy, r, pen.thickness, c);
+    return;
+  }
+  DashTable mask;
+  ThinCircle(s, cx, cy, r, PatternOf(pen, mask), c);
+}
+
+template <typename T>
+void FillRect(const Surface<T>& s, int x1, int y1, int x2, int y2, const Brush<T>& brush) {
+  if (Empty(s) || brush.kind == BrushKind::kHollow) return;
+  const i64 xl = std::max<i64>(std::min(x1, x2), 0);
+  const i64 xr = std::min<i64>(std::max(x1, x2), s.width - 1);
+  const i64 yt = std::max<i64>(std::min(y1, y2), 0);
+  const i64 yb = std::min<i64>(std::max(y1, y2), s.height - 1);
+  if (xl > xr || yt > yb) return;
+  if (brush.kind == BrushKind::kSolid) {
+    for (i64 y = yt; y <= yb; ++y) Span(s, y, xl, xr, brush.fg);
+    return;
+  }
+  for (i64 y = yt; y <= yb; ++y) {
+    const unsigned bits = brush.rows[y & 7];
+    T* row = s.pixels + Offset(s, 0, y);
+    if (brush.opaque) {
+      T cell[8];
+      for (int i = 0; i < 8; ++i) cell[i] = ((bits >> (7 - i)) & 1) ? brush.fg : brush.bg;
+      for (i64 x = xl; x <= xr; ++x) row[x] = cell[x & 7];
+    } else if (bits != 0) {
+      for (i64 x = xl; x <= xr; ++x) {
+        if ((bits >> (7 - (x & 7))) & 1) row[x] = brush.fg;
+      }
+    }
+  }
+}
+
+template <typename T>
+void Fill(const Surface<T>& s, T c) {
+  if (Empty(s)) return;
+  if (s.pitch == s.width) {
+    const size_t n = static_cast<size_t>(s.width) * static_cast<size_t>(s.height);
+    if constexpr (sizeof(T) == 1) {
+      std::memset(s.pixels, c, n);
+    } else {
+      std::fill(s.pixels, s.pixels + n, c);
+    }
+    return;
+  }
+  for (i64 y = 0; y < s.height; ++y) Span(s, y, 0, s.width - 1, c);
+}
+
+// Eight source pixels per step: one 64-bit load of indices, and the table entries paired into
+// 64-bit stores. This halves the memory operations of the one-pixel-at-a-time loop.
+void ToRgb(const Surface8& src, const uint32_t (&lut)[256], uint32_t* dst, int dstPitch) {
+  if (Empty(src) || dst == nullptr) return;
+  const size_t w = static_cast<size_t>(src.width);
+  for (i64 y = 0; y < src.height; ++y) {
+    const uint8_t* in = src.pixels + Offset(src, 0, y);
+    uint32_t* out = dst + static_cast<std::ptrdiff_t>(y) * dstPitch;
+    size_t x = 0;
+    for (; x + 8 <= w; x += 8) {
+      uint64_t v;
+      std::memcpy(&v, in + x, 8);
+      uint64_t o[4];
+      for (int i = 0; i < 4; ++i) {
+        o[i] = uint64_t{lut[v & 0xFF]} | (uint64_t{lut[(v >> 8) & 0xFF]} << 32);
+        v >>= 16;
+      }
+      std::memcpy(out + x, o, sizeof o);
+    }
+    for (; x < w; ++x) out[x] = lut[in[x]];
+  }
+}
+
+void ToRgb(const Surface32& src, uint32_t* dst, int dstPitch) {
+  if (Empty(src) || dst == nullptr) return;
+  const size_t w = static_cast<size_t>(src.width);
+  for (i64 y = 0; y < src.height; ++y) {
+    const uint32_t* in = src.pixels + Offset(src, 0, y);
+    uint32_t* out = dst + static_cast<std::ptrdiff_t>(y) * dstPitch;
+    for (size_t x = 0; x < w; ++x) {
+      const uint32_t p = in[x];
+      out[x] = ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
+    }
+  }
+}
+
+#define EASEL_RASTER_INSTANTIATE(T)                                                          \
+  template void Pixel<T>(const Surface<T>&, int, int, T);                                    \
+  template void Line<T>(const Surface<T>&, int, int, int, int, const Pen&, T, DashState*);   \
+  template void Circle<T>(const Surface<T>&, int, int, int, const Pen&, T);                  \
+  template void FillRect<T>(const Surface<T>&, int, int, int, int, const Brush<T>&);         \
+  template void Fill<T>(const Surface<T>&, T);
+
+EASEL_RASTER_INSTANTIATE(uint8_t)
+EASEL_RASTER_INSTANTIATE(uint32_t)
+
+#undef EASEL_RASTER_INSTANTIATE
+
+}  // namespace easel::raster

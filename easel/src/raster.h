@@ -1,0 +1,91 @@
+// The rasteriser: pure functions over a pixel surface, with no library state.
+//
+// Pixels are uint8_t (palette indices) or uint32_t (true-colour 0x00BBGGRR); every function is
+// a template instantiated for both. Coordinates are plain ints and may lie anywhere: each
+// function clips to the surface before walking, so the cost follows the visible part and
+// nothing outside the surface is ever written. A surface may be empty (width or height 0).
+//
+// Pixel rules:
+//   - Line: thin pens walk from (x1, y1) towards (x2, y2) and stop before the end pixel; the
+//     caller sets it when it wants it. Wide pens (thickness > 1) fill every pixel whose centre
+//     lies within thickness/2 of the segment: round ends, and round joins when segments meet.
+//   - Circle(cx, cy, r) with a thin pen spans exactly cx - r .. cx + r and cy - r .. cy + r;
+//     with a wide pen it is the annulus of pixel centres within thickness/2 of the circle.
+//   - FillRect fills both corners inclusive, corners in any order.
+//   - Brush patterns are 8x8 and aligned to the surface origin.
+#ifndef EASEL_RASTER_H
+#define EASEL_RASTER_H
+
+#include <cstdint>
+
+namespace easel::raster {
+
+template <typename T>
+struct Surface {
+  T* pixels = nullptr;
+  int width = 0, height = 0;
+  int pitch = 0;  // in pixels
+};
+using Surface8 = Surface<uint8_t>;
+using Surface32 = Surface<uint32_t>;
+
+// A pen: how lines, rectangle outlines and circles are stroked.
+//   kSolid draws every pixel; kDot..kDashDotDot are on/off runs; kMask draws the pixel when
+//   bit (counter mod 16) of mask is set (the counter starts at 0 on each Line call);
+//   kNull draws nothing. Dashes apply to thin pens only: a wide pen is always solid.
+enum class PenStyle : uint8_t { kSolid, kDot, kDashDot, kDash, kDashDotDot, kMask, kNull };
+struct Pen {
+  PenStyle style = PenStyle::kSolid;
+  uint16_t mask = 0;   // kMask only
+  int thickness = 1;   // <= 1 is a thin (one-pixel) pen
+};
+
+// Where a dash pattern stands along a run of connected segments (a rectangle outline keeps
+// one going round all four sides). Start each independent line with a fresh value.
+struct DashState {
+  int counter = 0;
+};
+
+// A brush: how bars are filled.
+//   kSolid fills with fg. kPattern uses the 8 rows (bit 7 of a row is its leftmost pixel):
+//   set bits take fg; clear bits take bg when opaque and keep the old pixel otherwise.
+//   kHollow fills nothing.
+enum class BrushKind : uint8_t { kSolid, kPattern, kHollow };
+template <typename T>
+struct Brush {
+  BrushKind kind = BrushKind::kSolid;
+  uint8_t rows[8] = {};
+  bool opaque = false;
+  T fg = 0, bg = 0;
+};
+
+// The hatch rows for fill patterns 2..7 (horizontal, vertical, cross, rising diagonal,
+// falling diagonal, diagonal cross); index 0..5.
+extern const uint8_t kHatchRows[6][8];
+
+template <typename T>
+void Pixel(const Surface<T>& s, int x, int y, T c);
+
+// One segment. dash may be null for a fresh pattern.
+template <typename T>
+void Line(const Surface<T>& s, int x1, int y1, int x2, int y2, const Pen& pen, T c,
+          DashState* dash);
+
+template <typename T>
+void Circle(const Surface<T>& s, int cx, int cy, int r, const Pen& pen, T c);
+
+template <typename T>
+void FillRect(const Surface<T>& s, int x1, int y1, int x2, int y2, const Brush<T>& brush);
+
+// Sets every pixel of the surface to c.
+template <typename T>
+void Fill(const Surface<T>& s, T c);
+
+// Converts an 8-bit surface to 32-bit pixels through a 256-entry table.
+void ToRgb(const Surface8& src, const uint32_t (&lut)[256], uint32_t* dst, int dstPitch);
+// Converts a true-colour surface (0x00BBGGRR) to 0x00RRGGBB.
+void ToRgb(const Surface32& src, uint32_t* dst, int dstPitch);
+
+}  // namespace easel::raster
+
+#endif  // EASEL_RASTER_H

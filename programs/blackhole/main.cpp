@@ -1,0 +1,8 @@
+#include "blackhole.h"
+
+int main() {
+  blackhole::Start();
+  while (blackhole::Frame()) {
+  }
+  blackhole::End();
+}
