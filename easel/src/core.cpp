@@ -17,6 +17,7 @@
 #include "easel/easel.h"
 #include "keyboard.h"
 #include "mouse.h"
+#include "text.h"
 
 namespace easel {
 namespace {
@@ -86,6 +87,9 @@ void FreePages() {
 // Copies the shown page to the window.
 void Paint() {
   Library& lib = Lib();
+  Stats& stats = GetStats();
+  const bool timed = stats.enabled.load(std::memory_order_relaxed);
+  const uint64_t start = timed ? NowNs() : 0;
   Frame frame;
   {
     std::lock_guard lock(lib.graphicsLock);
@@ -101,6 +105,10 @@ void Paint() {
     }
   }
   lib.backend->UnlockFrame();
+  if (timed) {
+    stats.paintNs.fetch_add(NowNs() - start, std::memory_order_relaxed);
+    stats.paints.fetch_add(1, std::memory_order_relaxed);
+  }
 }
 
 void Dispatch(const Message& m) {
@@ -161,6 +169,17 @@ void CloseAtExit() {
 Library& Lib() {
   static Library library;
   return library;
+}
+
+Stats& GetStats() {
+  static Stats stats;
+  return stats;
+}
+
+uint64_t NowNs() {
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count());
 }
 
 bool BeginOperation() {
@@ -282,6 +301,11 @@ void EaselOpen(int16_t& driver, int16_t& mode, const char* caption) {
   lib.showPage.store(0, std::memory_order_relaxed);
   lib.updateOn.store(true, std::memory_order_relaxed);
   EaselSetDrawPage(0);
+  if (!easel::text::InstallStandardFamilies()) {
+    // The window stays open, without its drawing defaults.
+    lib.result.store(-5, std::memory_order_relaxed);
+    return;
+  }
   easel::SetDrawingDefaults();
 }
 
@@ -289,6 +313,7 @@ void EaselClose() {
   Library& lib = Lib();
   if (!easel::BeginOperation()) return;
   lib.open.store(false, std::memory_order_relaxed);
+  easel::text::Release();
   lib.closePosted.store(true, std::memory_order_release);
   lib.backend->Wake();
   while (lib.threadRunning.load(std::memory_order_acquire)) easel::SleepMs(easel::kPollMs);
@@ -352,7 +377,13 @@ void EaselUpdate(int16_t how) {
   }
 }
 
-void EaselSleep(uint16_t ms) { easel::SleepMs(ms); }
+void EaselSleep(uint16_t ms) {
+  easel::Stats& stats = easel::GetStats();
+  if (!stats.enabled.load(std::memory_order_relaxed)) return easel::SleepMs(ms);
+  const uint64_t start = easel::NowNs();
+  easel::SleepMs(ms);
+  stats.sleepNs.fetch_add(easel::NowNs() - start, std::memory_order_relaxed);
+}
 
 int16_t EaselResult() { return Lib().result.load(std::memory_order_relaxed); }
 

@@ -63,6 +63,20 @@ struct Library {
 
 Library& Lib();
 
+// Where the time goes, for the frame benchmarks: off unless switched on (two clock reads per
+// primitive are not free). Nanoseconds and counts since the last Reset.
+struct Stats {
+  std::atomic<bool> enabled{false};
+  std::atomic<uint64_t> drawNs{0}, drawCalls{0};  // primitives, program thread
+  std::atomic<uint64_t> paintNs{0}, paints{0};    // page -> screen, window thread
+  std::atomic<uint64_t> sleepNs{0};               // EaselSleep
+  void Reset() {
+    drawNs = drawCalls = paintNs = paints = sleepNs = 0;
+  }
+};
+Stats& GetStats();
+uint64_t NowNs();
+
 // Sets the result code and returns whether the window is open (-1 when it is not).
 bool BeginOperation();
 // Asks the window thread to repaint the whole window (coalesced).

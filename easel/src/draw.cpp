@@ -8,6 +8,7 @@
 
 #include "core.h"
 #include "easel/easel.h"
+#include "text.h"
 
 namespace easel {
 namespace {
@@ -40,6 +41,9 @@ raster::Pen CurrentPen() {
 template <typename Draw>
 void OnDrawPage(Draw draw) {
   Library& lib = Lib();
+  Stats& stats = GetStats();
+  const bool timed = stats.enabled.load(std::memory_order_relaxed);
+  const uint64_t start = timed ? NowNs() : 0;
   {
     std::lock_guard lock(lib.graphicsLock);
     if (lib.paletteMode) {
@@ -49,6 +53,10 @@ void OnDrawPage(Draw draw) {
     }
   }
   DrewOnPage();
+  if (timed) {
+    stats.drawNs.fetch_add(NowNs() - start, std::memory_order_relaxed);
+    stats.drawCalls.fetch_add(1, std::memory_order_relaxed);
+  }
 }
 
 template <typename T>
@@ -104,8 +112,8 @@ void SetDrawingDefaults() {
   lib.userBrush.bg = PixelValue(lib.bkColour);
   EaselSetFillStyle(8, namedColours[250]);
   EaselSetFillStyle(1, namedColours[250]);
+  text::SetDefaults();
   lib.cpX = lib.cpY = 0;
-  // Text style and justification join here when text output is built.
 }
 
 }  // namespace easel

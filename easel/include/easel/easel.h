@@ -81,6 +81,8 @@ void EaselClear();
 // clamped to the 16-bit range, so far-off points stay far off. NaN gives -32768 (off-page).
 int16_t EaselCoord(double v);
 
+// ---- Text ---------------------------------------------------------------------------------
+
 // ---- Keyboard and mouse -------------------------------------------------------------------
 
 bool EaselKeyHit();      // a key code is waiting
