@@ -105,7 +105,9 @@ template <typename T>
 
 // The on/off runs of each dashed style, built independently of the implementation's tables.
 bool RefOn(const Pen& pen, i64 counter) {
-  std::vector<int> runs;
+  static constexpr int kDot[] = {3, 3, 0}, kDash[] = {18, 6, 0}, kDashDot[] = {9, 6, 3, 6, 0},
+                       kDashDotDot[] = {9, 3, 3, 3, 3, 3, 0};
+  const int* runs = nullptr;
   switch (pen.style) {
     case PenStyle::kSolid:
       return true;
@@ -114,22 +116,22 @@ bool RefOn(const Pen& pen, i64 counter) {
     case PenStyle::kMask:
       return (pen.mask >> (counter % 16)) & 1;
     case PenStyle::kDot:
-      runs = {3, 3};
+      runs = kDot;
       break;
     case PenStyle::kDash:
-      runs = {18, 6};
+      runs = kDash;
       break;
     case PenStyle::kDashDot:
-      runs = {9, 6, 3, 6};
+      runs = kDashDot;
       break;
     case PenStyle::kDashDotDot:
-      runs = {9, 3, 3, 3, 3, 3};
+      runs = kDashDotDot;
       break;
   }
   int period = 0;
-  for (int r : runs) period += r;
+  for (const int* r = runs; *r; ++r) period += *r;
   i64 pos = counter % period;
-  for (size_t i = 0;; ++i) {
+  for (int i = 0;; ++i) {
     if (pos < runs[i]) return i % 2 == 0;
     pos -= runs[i];
   }
