@@ -107,7 +107,7 @@ template <typename T>
 bool RefOn(const Pen& pen, i64 counter) {
   static constexpr int kDot[] = {3, 3, 0}, kDash[] = {18, 6, 0}, kDashDot[] = {9, 6, 3, 6, 0},
                        kDashDotDot[] = {9, 3, 3, 3, 3, 3, 0};
-  const int* runs = nullptr;
+  const int* runs = kDot;
   switch (pen.style) {
     case PenStyle::kSolid:
       return true;
@@ -116,7 +116,6 @@ bool RefOn(const Pen& pen, i64 counter) {
     case PenStyle::kMask:
       return (pen.mask >> (counter % 16)) & 1;
     case PenStyle::kDot:
-      runs = kDot;
       break;
     case PenStyle::kDash:
       runs = kDash;
