@@ -118,7 +118,7 @@ bool LockFrame(Frame* out) {
 void UnlockFrame() {
   HeadlessState& s = State();
   std::lock_guard lock(s.mutex);
-  s.screen = s.frame;
+  s.screen.swap(s.frame);  // the core rewrites the whole frame at every repaint
   s.repaints.fetch_add(1, std::memory_order_relaxed);
 }
 

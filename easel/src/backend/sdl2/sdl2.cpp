@@ -225,8 +225,7 @@ uint32_t NextCodePoint(const unsigned char*& p) {
 // ---- Window state (window thread, except the Wake guard) ----------------------------------
 
 SDL_Window* g_window = nullptr;
-int g_buttons = 0;                   // MouseBit bits held, as our events saw them
-int g_pointerX = 0, g_pointerY = 0;  // last pointer position in client coordinates
+int g_buttons = 0;  // MouseBit bits held, as our events saw them
 
 // Messages already translated but not yet handed out (control characters after their key
 // down, the second and later characters of one text input event).
@@ -258,10 +257,14 @@ void SetHints() {
   SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
 }
 
-// Initialises video for a short query; false when it is not available.
-bool InitVideo() {
-  SetHints();
-  return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+// Whether a display is named but no video driver was asked for: then SDL's offscreen driver
+// is a fallback, not a choice.
+bool ExpectsRealDisplay() {
+  const char* forced = SDL_getenv("SDL_VIDEODRIVER");
+  if (forced != nullptr && forced[0] != 0) return false;
+  const char* x11 = SDL_getenv("DISPLAY");
+  const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+  return (x11 != nullptr && x11[0] != 0) || (wayland != nullptr && wayland[0] != 0);
 }
 
 // Ends what InitVideo started and, when nothing else in the process uses SDL, everything SDL
@@ -269,6 +272,25 @@ bool InitVideo() {
 void QuitVideo() {
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
   if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+}
+
+// Initialises video; false when it is not available at all.
+//
+// An X server whose last client has gone resets itself, and a connection attempted during the
+// reset is dropped (Xvfb without -noreset: 5-25% of immediate reconnections). SDL then quietly
+// falls back to its offscreen driver and the window would be invisible, so a fallback while a
+// display is named is retried for a moment before it is accepted.
+bool InitVideo() {
+  constexpr int kAttempts = 10;
+  for (int attempt = 1;; ++attempt) {
+    SetHints();
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool fellBack = driver != nullptr && std::strcmp(driver, "offscreen") == 0;
+    if (!fellBack || attempt == kAttempts || !ExpectsRealDisplay()) return true;
+    QuitVideo();
+    SDL_Delay(10);
+  }
 }
 
 int MouseBitsFromState(Uint32 state) {
@@ -344,7 +366,6 @@ bool Translate(const SDL_Event& e, Message* out) {
     case SDL_MOUSEMOTION:
       if (e.motion.which == SDL_TOUCH_MOUSEID) return false;
       g_buttons = MouseBitsFromState(e.motion.state);
-      g_pointerX = e.motion.x, g_pointerY = e.motion.y;
       m.kind = MsgKind::kMouseMove;
       m.x = e.motion.x, m.y = e.motion.y;
       m.buttons = g_buttons;
@@ -358,7 +379,6 @@ bool Translate(const SDL_Event& e, Message* out) {
       if (bit == 0) return false;
       const bool down = e.type == SDL_MOUSEBUTTONDOWN;
       g_buttons = down ? (g_buttons | bit) : (g_buttons & ~bit);
-      g_pointerX = e.button.x, g_pointerY = e.button.y;
       m.kind = down ? MsgKind::kMouseDown : MsgKind::kMouseUp;
       m.x = e.button.x, m.y = e.button.y;
       m.buttons = g_buttons;
@@ -449,7 +469,6 @@ bool CreateWindow(const WindowDesc& desc, int* clientWidth, int* clientHeight) {
   SDL_StartTextInput();
 
   g_buttons = 0;
-  g_pointerX = g_pointerY = 0;
   g_pendingHead = g_pendingCount = 0;
   if (g_wakeEvent.load(std::memory_order_relaxed) == 0) {
     // Event numbers are never given back, so one registration serves every window.
