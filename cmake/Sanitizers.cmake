@@ -6,3 +6,8 @@ if(EASEL_SANITIZE)
     add_compile_options(-fno-sanitize-recover=undefined)
   endif()
 endif()
+
+# Fuzzing: coverage instrumentation everywhere, the fuzzer's main only in the fuzz targets.
+if(EASEL_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()

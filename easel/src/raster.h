@@ -9,8 +9,10 @@
 //   - Line: thin pens walk from (x1, y1) towards (x2, y2) and stop before the end pixel; the
 //     caller sets it when it wants it. Wide pens (thickness > 1) fill every pixel whose centre
 //     lies within thickness/2 of the segment: round ends, and round joins when segments meet.
-//   - Circle(cx, cy, r) with a thin pen spans exactly cx - r .. cx + r and cy - r .. cy + r;
-//     with a wide pen it is the annulus of pixel centres within thickness/2 of the circle.
+//   - Circle(cx, cy, r) with a thin pen is the midpoint circle and spans exactly cx - r .. cx + r
+//     and cy - r .. cy + r (r = 0 is one pixel, r < 0 nothing); with a wide pen it is the
+//     annulus of pixel centres within thickness/2 of the circle.
+//   - Distances exactly thickness/2 count as inside.
 //   - FillRect fills both corners inclusive, corners in any order.
 //   - Brush patterns are 8x8 and aligned to the surface origin.
 #ifndef EASEL_RASTER_H
@@ -30,18 +32,24 @@ using Surface8 = Surface<uint8_t>;
 using Surface32 = Surface<uint32_t>;
 
 // A pen: how lines, rectangle outlines and circles are stroked.
-//   kSolid draws every pixel; kDot..kDashDotDot are on/off runs; kMask draws the pixel when
-//   bit (counter mod 16) of mask is set (the counter starts at 0 on each Line call);
-//   kNull draws nothing. Dashes apply to thin pens only: a wide pen is always solid.
+//   kSolid draws every pixel; kDot..kDashDotDot are on/off runs starting "on" (dot 3,3;
+//   dash 18,6; dash-dot 9,6,3,6; dash-dot-dot 9,3,3,3,3,3); kMask draws the pixel when
+//   bit (counter mod 16) of mask is set. The counter advances once per walked pixel, drawn or
+//   not, and starts at 0 on each Line call unless the caller passes a DashState. kNull draws
+//   nothing. Dashes apply to thin pens only: a wide pen is always solid.
+//   On a circle the counter starts at 0 at the top pixel and runs clockwise (y down), octant
+//   after octant, each octant walked from where the previous one ended; a pixel shared by two
+//   octants (on an axis or a diagonal) is drawn when either draws it.
 enum class PenStyle : uint8_t { kSolid, kDot, kDashDot, kDash, kDashDotDot, kMask, kNull };
 struct Pen {
   PenStyle style = PenStyle::kSolid;
-  uint16_t mask = 0;   // kMask only
-  int thickness = 1;   // <= 1 is a thin (one-pixel) pen
+  uint16_t mask = 0;  // kMask only
+  int thickness = 1;  // <= 1 is a thin (one-pixel) pen
 };
 
 // Where a dash pattern stands along a run of connected segments (a rectangle outline keeps
-// one going round all four sides). Start each independent line with a fresh value.
+// one going round all four sides). Start each independent line with a fresh value. Line keeps
+// the counter reduced modulo 48, a multiple of every pattern's period, so it never overflows.
 struct DashState {
   int counter = 0;
 };
@@ -60,7 +68,9 @@ struct Brush {
 };
 
 // The hatch rows for fill patterns 2..7 (horizontal, vertical, cross, rising diagonal,
-// falling diagonal, diagonal cross); index 0..5.
+// falling diagonal, diagonal cross); index 0..5. Within each 8x8 cell the horizontal line is
+// row 0, the vertical line column 0, the rising diagonal (/) the pixels with x + y = 7 and the
+// falling one (\) those with x = y (all mod 8); the crosses are unions.
 extern const uint8_t kHatchRows[6][8];
 
 template <typename T>
@@ -81,8 +91,11 @@ void FillRect(const Surface<T>& s, int x1, int y1, int x2, int y2, const Brush<T
 template <typename T>
 void Fill(const Surface<T>& s, T c);
 
-// Converts an 8-bit surface to 32-bit pixels through a 256-entry table.
+// Converts an 8-bit surface to 32-bit pixels through a 256-entry table. dstPitch is in pixels.
+// On x86-64 processors with AVX-512 VBMI this uses byte-permute instructions (several times
+// the speed); elsewhere it runs ToRgbPortable, which is exposed so tests can check both.
 void ToRgb(const Surface8& src, const uint32_t (&lut)[256], uint32_t* dst, int dstPitch);
+void ToRgbPortable(const Surface8& src, const uint32_t (&lut)[256], uint32_t* dst, int dstPitch);
 // Converts a true-colour surface (0x00BBGGRR) to 0x00RRGGBB.
 void ToRgb(const Surface32& src, uint32_t* dst, int dstPitch);
 

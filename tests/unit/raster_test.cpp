@@ -1,6 +1,8 @@
 // Pixel-exact tests of the rasteriser. Each primitive is checked against an independent
 // reference (an unclipped walk, a brute-force distance test, or a small picture) on surfaces
 // embedded in a guard buffer, so any write outside the surface is caught as well.
+#include "raster.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,8 +12,6 @@
 #include <random>
 #include <string>
 #include <vector>
-
-#include "raster.h"
 
 namespace easel::raster {
 namespace {
@@ -47,8 +47,8 @@ class Canvas {
   bool GuardIntact() const {
     for (int row = 0; row < s_.height + 2 * kGuard; ++row) {
       for (int col = 0; col < pitch_; ++col) {
-        const bool inside = row >= kGuard && row < kGuard + s_.height && col >= kGuard &&
-                            col < kGuard + s_.width;
+        const bool inside =
+            row >= kGuard && row < kGuard + s_.height && col >= kGuard && col < kGuard + s_.width;
         if (!inside && buf_[static_cast<size_t>(row) * pitch_ + col] != kSentinel) return false;
       }
     }
@@ -78,10 +78,20 @@ class Canvas {
 
 using Canvas8 = Canvas<uint8_t>;
 
-// Joins rows into the Picture() format.
-std::string Pic(std::initializer_list<const char*> rows) {
-  std::string out;
-  for (const char* r : rows) (out += r) += '\n';
+// A picture written as a raw string, one row per line, in the Picture() format: blank lines
+// and leading spaces are dropped so pictures can be indented with the code.
+std::string Pic(const char* text) {
+  std::string out, line;
+  for (const char* p = text;; ++p) {
+    if (*p == '\n' || *p == '\0') {
+      const size_t start = line.find_first_not_of(' ');
+      if (start != std::string::npos) (out += line.substr(start)) += '\n';
+      line.clear();
+      if (*p == '\0') break;
+    } else {
+      line += *p;
+    }
+  }
   return out;
 }
 
@@ -255,9 +265,8 @@ auto Plotter(Canvas<T>& c, T colour) {
 
 // Pens worth trying against a reference: solid, every dash and two masks.
 std::vector<Pen> ThinPens() {
-  return {{PenStyle::kSolid, 0, 1},     {PenStyle::kDot, 0, 1},
-          {PenStyle::kDash, 0, 1},      {PenStyle::kDashDot, 0, 1},
-          {PenStyle::kDashDotDot, 0, 1}, {PenStyle::kMask, 0xB3C5, 1},
+  return {{PenStyle::kSolid, 0, 1},    {PenStyle::kDot, 0, 1},        {PenStyle::kDash, 0, 1},
+          {PenStyle::kDashDot, 0, 1},  {PenStyle::kDashDotDot, 0, 1}, {PenStyle::kMask, 0xB3C5, 1},
           {PenStyle::kMask, 0x0001, 0}};
 }
 
@@ -286,14 +295,18 @@ TEST(ThinLine, HalfStepsStayOnTheStartSide) {
   Canvas8 forward(10, 4), reverse(10, 4);
   Line<uint8_t>(forward.s(), 0, 0, 8, 3, Pen{}, 1, nullptr);
   Line<uint8_t>(reverse.s(), 9, 3, 1, 0, Pen{}, 1, nullptr);
-  EXPECT_EQ(forward.Picture(), Pic({"##........",  //
-                                    "..###.....",
-                                    ".....##...",
-                                    ".......#.."}));
-  EXPECT_EQ(reverse.Picture(), Pic({"..#.......",  //
-                                    "...##.....",
-                                    ".....###..",
-                                    "........##"}));
+  EXPECT_EQ(forward.Picture(), Pic(R"(
+      ##........
+      ..###.....
+      .....##...
+      .......#..
+    )"));
+  EXPECT_EQ(reverse.Picture(), Pic(R"(
+      ..#.......
+      ...##.....
+      .....###..
+      ........##
+    )"));
 }
 
 TEST(ThinLine, ZeroLengthDrawsNothingAndLeavesTheDashWhereItWas) {
@@ -370,8 +383,7 @@ TEST(ThinLine, HugeCoordinatesMatchClosedForm) {
     RefWalkClosedForm(x1, y1, x2, y2, w, h, [&](i64 i, i64 x, i64 y) {
       if (RefOn(pen, i)) want.set(static_cast<int>(x), static_cast<int>(y), 1);
     });
-    ASSERT_TRUE(SameSurface(got, want))
-        << "line " << x1 << "," << y1 << " -> " << x2 << "," << y2;
+    ASSERT_TRUE(SameSurface(got, want)) << "line " << x1 << "," << y1 << " -> " << x2 << "," << y2;
     ASSERT_TRUE(got.GuardIntact());
   }
   // The full diagonal of the int range is the surface's own diagonal.
@@ -410,10 +422,14 @@ TEST(ThinLine, MaskRestartsOnEachCallUnlessTheCallerCarriesIt) {
   DashState dash;
   Line<uint8_t>(carried.s(), 0, 0, 10, 0, pen, 1, &dash);
   Line<uint8_t>(carried.s(), 10, 0, 30, 0, pen, 1, &dash);
-  EXPECT_EQ(fresh.Picture(), Pic({"##........##..............##............",  //
-                                  "........................................"}));
-  EXPECT_EQ(carried.Picture(), Pic({"##..............##......................",  //
-                                    "........................................"}));
+  EXPECT_EQ(fresh.Picture(), Pic(R"(
+      ##........##..............##............
+      ........................................
+    )"));
+  EXPECT_EQ(carried.Picture(), Pic(R"(
+      ##..............##......................
+      ........................................
+    )"));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -437,11 +453,51 @@ TEST(WideLine, DiskPicturesIncludeExactTies) {
     std::string picture;
   };
   const Case cases[] = {
-      {2, Pic({".......", ".......", "...#...", "..###..", "...#...", ".......", "......."})},
-      {3, Pic({".......", ".......", "..###..", "..###..", "..###..", ".......", "......."})},
-      {4, Pic({".......", "...#...", "..###..", ".#####.", "..###..", "...#...", "......."})},
-      {5, Pic({".......", "..###..", ".#####.", ".#####.", ".#####.", "..###..", "......."})},
-      {6, Pic({"...#...", ".#####.", ".#####.", "#######", ".#####.", ".#####.", "...#..."})},
+      {2, Pic(R"(
+          .......
+          .......
+          ...#...
+          ..###..
+          ...#...
+          .......
+          .......
+        )")},
+      {3, Pic(R"(
+          .......
+          .......
+          ..###..
+          ..###..
+          ..###..
+          .......
+          .......
+        )")},
+      {4, Pic(R"(
+          .......
+          ...#...
+          ..###..
+          .#####.
+          ..###..
+          ...#...
+          .......
+        )")},
+      {5, Pic(R"(
+          .......
+          ..###..
+          .#####.
+          .#####.
+          .#####.
+          ..###..
+          .......
+        )")},
+      {6, Pic(R"(
+          ...#...
+          .#####.
+          .#####.
+          #######
+          .#####.
+          .#####.
+          ...#...
+        )")},
   };
   for (const Case& k : cases) {
     Canvas8 c(7, 7);
@@ -478,7 +534,7 @@ TEST(WideLine, HugeCoordinatesMatchDistanceToSegment) {
   const int w = 23, h = 19;
   for (int iter = 0; iter < 1500; ++iter) {
     const i64 px = static_cast<i64>(rng() % w), py = static_cast<i64>(rng() % h);
-    const int span = 1 << (24 + iter % 5);
+    const int span = 1 << (24 + iter % 6);
     const int x1 = static_cast<int>(static_cast<i64>(rng() % (2 * i64{span})) - span);
     const int y1 = static_cast<int>(static_cast<i64>(rng() % (2 * i64{span})) - span);
     const int x2 = static_cast<int>(2 * px - x1 + static_cast<i64>(rng() % 41) - 20);
@@ -540,11 +596,24 @@ TEST(Circle, SpansExactlyCentrePlusMinusRadius) {
 TEST(Circle, SmallRadiiPictures) {
   Canvas8 c(7, 7);
   Circle<uint8_t>(c.s(), 3, 3, 3, Pen{}, 1);
-  EXPECT_EQ(c.Picture(), Pic({"..###..", ".#...#.", "#.....#", "#.....#", "#.....#", ".#...#.",
-                              "..###.."}));
+  EXPECT_EQ(c.Picture(), Pic(R"(
+                ..###..
+                .#...#.
+                #.....#
+                #.....#
+                #.....#
+                .#...#.
+                ..###..
+              )"));
   Canvas8 zero(5, 5);
   Circle<uint8_t>(zero.s(), 2, 2, 0, Pen{}, 1);
-  EXPECT_EQ(zero.Picture(), Pic({".....", ".....", "..#..", ".....", "....."}));
+  EXPECT_EQ(zero.Picture(), Pic(R"(
+      .....
+      .....
+      ..#..
+      .....
+      .....
+    )"));
   Canvas8 negative(5, 5);
   Circle<uint8_t>(negative.s(), 2, 2, -3, Pen{}, 1);
   EXPECT_EQ(negative.Count(1), 0);
@@ -559,10 +628,10 @@ TEST(Circle, EveryPathMatchesTheIncrementalWalkUpTo400) {
       int w, h, cx, cy;
     };
     const Placement places[] = {
-        {size, size, r + 1, r + 1},                  // wholly inside: incremental
-        {size, size, r - 1, r + 2},                  // crosses the left edge: row by row
-        {r + 2, r / 2 + 3, r / 2 + 1, r / 3 + 1},    // clipped on all four sides
-        {size, 5, r + 1, -r + 2},                    // only the bottom rows
+        {size, size, r + 1, r + 1},                // wholly inside: incremental
+        {size, size, r - 1, r + 2},                // crosses the left edge: row by row
+        {r + 2, r / 2 + 3, r / 2 + 1, r / 3 + 1},  // clipped on all four sides
+        {size, 5, r + 1, -r + 2},                  // only the bottom rows
     };
     for (const Placement& p : places) {
       Canvas8 got(p.w, p.h), want(p.w, p.h);
@@ -613,20 +682,50 @@ TEST(Circle, HugeRadiusCostsOnlyTheVisibleRows) {
   EXPECT_TRUE(SameSurface(got, want));
 }
 
+// A surface that lies wholly inside the ring is skipped without walking; one-pixel surfaces on
+// each ring pixel (the closest a visible pixel can be to the centre) and on the pixel just
+// inside it check the edge of that shortcut, for thin and wide pens.
+TEST(Circle, OnePixelSurfacesAtTheRingsInnerEdge) {
+  for (int r = 1; r <= 120; ++r) {
+    std::vector<std::pair<i64, i64>> ring;
+    RefCircle(0, 0, r, Pen{}, [&](i64 x, i64 y) { ring.push_back({x, y}); });
+    for (const auto& [x, y] : ring) {
+      for (int inward = 0; inward <= 1; ++inward) {
+        const i64 px = x - inward * (x > 0) + inward * (x < 0);
+        const i64 py = y - inward * (y > 0) + inward * (y < 0);
+        const bool onRing =
+            std::find(ring.begin(), ring.end(), std::make_pair(px, py)) != ring.end();
+        Canvas8 c(1, 1);
+        Circle<uint8_t>(c.s(), static_cast<int>(-px), static_cast<int>(-py), r, Pen{}, 1);
+        ASSERT_EQ(c.at(0, 0), onRing ? 1 : 0) << "r " << r << " at " << px << "," << py;
+        for (int t : {2, 3, 6}) {
+          Canvas8 w(1, 1);
+          Circle<uint8_t>(w.s(), static_cast<int>(-px), static_cast<int>(-py), r,
+                          Pen{PenStyle::kSolid, 0, t}, 1);
+          ASSERT_EQ(w.at(0, 0), InAnnulus(px, py, 0, 0, r, t) ? 1 : 0)
+              << "r " << r << " t " << t << " at " << px << "," << py;
+        }
+      }
+    }
+  }
+}
+
 TEST(Circle, WidePenDrawsTheAnnulus) {
   Canvas8 pic(11, 11);
   Circle<uint8_t>(pic.s(), 5, 5, 4, Pen{PenStyle::kSolid, 0, 3}, 1);
-  EXPECT_EQ(pic.Picture(), Pic({"...#####...",  //
-                                "..#######..",
-                                ".#########.",
-                                "####...####",
-                                "###.....###",
-                                "###.....###",
-                                "###.....###",
-                                "####...####",
-                                ".#########.",
-                                "..#######..",
-                                "...#####..."}));
+  EXPECT_EQ(pic.Picture(), Pic(R"(
+                ...#####...
+                ..#######..
+                .#########.
+                ####...####
+                ###.....###
+                ###.....###
+                ###.....###
+                ####...####
+                .#########.
+                ..#######..
+                ...#####...
+              )"));
   std::mt19937_64 rng(31);
   for (int iter = 0; iter < 1500; ++iter) {
     const int w = 37, h = 27;
@@ -653,7 +752,13 @@ TEST(FillRect, InclusiveWithCornersInAnyOrder) {
     Brush<uint8_t> b;
     b.fg = 1;
     FillRect<uint8_t>(c.s(), k[0], k[1], k[2], k[3], b);
-    EXPECT_EQ(c.Picture(), Pic({"........", "..####..", "..####..", "..####..", "........"}));
+    EXPECT_EQ(c.Picture(), Pic(R"(
+        ........
+        ..####..
+        ..####..
+        ..####..
+        ........
+      )"));
   }
 }
 
@@ -661,10 +766,9 @@ TEST(FillRect, ClipsToTheSurface) {
   struct Case {
     int x1, y1, x2, y2, count;
   };
-  const Case cases[] = {{-5, -5, 2, 1, 3 * 2},          {6, 3, 100, 100, 2 * 2},
-                        {INT_MIN, INT_MIN, INT_MAX, INT_MAX, 8 * 5},
-                        {-9, 0, -1, 4, 0},              {0, 5, 7, 9, 0},
-                        {3, 2, 3, 2, 1}};
+  const Case cases[] = {
+      {-5, -5, 2, 1, 3 * 2}, {6, 3, 100, 100, 2 * 2}, {INT_MIN, INT_MIN, INT_MAX, INT_MAX, 8 * 5},
+      {-9, 0, -1, 4, 0},     {0, 5, 7, 9, 0},         {3, 2, 3, 2, 1}};
   for (const Case& k : cases) {
     Canvas8 c(8, 5);
     Brush<uint8_t> b;
@@ -743,19 +847,31 @@ TEST(Fill, SetsEveryPixelAndNoPadding) {
 // ---------------------------------------------------------------------------------------------
 // Conversion to RGB.
 
+// Both conversion paths (ToRgb may take a vector path on this processor), across widths that
+// hit every block size and tail, table entries using all four bytes, and pitches wider than
+// the rows whose padding must stay untouched.
 TEST(ToRgb, EightBitGoesThroughTheTableForEveryWidth) {
   uint32_t lut[256];
-  for (uint32_t i = 0; i < 256; ++i) lut[i] = (i * 2654435761u) & 0xFFFFFFu;
-  for (int w = 0; w <= 21; ++w) {
-    const int h = 3, srcPitch = w + 5, dstPitch = w + 7;
-    std::vector<uint8_t> src(static_cast<size_t>(srcPitch * h));
-    for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i * 37 + 11);
-    std::vector<uint32_t> dst(static_cast<size_t>(dstPitch * h), 0xDEADBEEFu);
-    ToRgb(Surface8{src.data(), w, h, srcPitch}, lut, dst.data(), dstPitch);
-    for (int y = 0; y < h; ++y) {
-      for (int x = 0; x < dstPitch; ++x) {
-        const uint32_t want = x < w ? lut[src[static_cast<size_t>(y * srcPitch + x)]] : 0xDEADBEEFu;
-        ASSERT_EQ(dst[static_cast<size_t>(y * dstPitch + x)], want) << w << ": " << x << "," << y;
+  for (uint32_t i = 0; i < 256; ++i) lut[i] = i * 2654435761u;
+  using Convert = void (*)(const Surface8&, const uint32_t(&)[256], uint32_t*, int);
+  const Convert paths[] = {&ToRgb, &ToRgbPortable};
+  const int widths[] = {0,  1,  2,  3,  7,   8,   9,   15,  16,  17,
+                        21, 63, 64, 65, 100, 127, 128, 129, 255, 800};
+  for (int path = 0; path < 2; ++path) {
+    const Convert convert = paths[path];
+    for (int w : widths) {
+      const int h = 3, srcPitch = w + 5, dstPitch = w + 7;
+      std::vector<uint8_t> src(static_cast<size_t>(srcPitch * h));
+      for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i * 37 + 11);
+      std::vector<uint32_t> dst(static_cast<size_t>(dstPitch * h), 0xDEADBEEFu);
+      convert(Surface8{src.data(), w, h, srcPitch}, lut, dst.data(), dstPitch);
+      for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < dstPitch; ++x) {
+          const uint32_t want =
+              x < w ? lut[src[static_cast<size_t>(y * srcPitch + x)]] : 0xDEADBEEFu;
+          ASSERT_EQ(dst[static_cast<size_t>(y * dstPitch + x)], want)
+              << (path == 0 ? "ToRgb" : "ToRgbPortable") << " width " << w << ": " << x << "," << y;
+        }
       }
     }
   }
@@ -778,7 +894,8 @@ TEST(ToRgb, TrueColourSwapsRedAndBlue) {
 TEST(Robustness, EmptySurfacesAndNegativeSizesDoNothing) {
   Brush<uint8_t> solid;
   solid.fg = 1;
-  for (const Surface8& s : {Surface8{}, Surface8{nullptr, 0, 10, 0}, Surface8{nullptr, 10, 0, 10}}) {
+  for (const Surface8& s :
+       {Surface8{}, Surface8{nullptr, 0, 10, 0}, Surface8{nullptr, 10, 0, 10}}) {
     Pixel<uint8_t>(s, 0, 0, 1);
     Line<uint8_t>(s, -5, -5, 5, 5, Pen{}, 1, nullptr);
     Line<uint8_t>(s, -5, -5, 5, 5, Pen{PenStyle::kSolid, 0, 5}, 1, nullptr);
@@ -800,8 +917,9 @@ TEST(Robustness, EmptySurfacesAndNegativeSizesDoNothing) {
 template <typename T>
 void ExtremeInputsStayInside(uint64_t seed) {
   std::mt19937_64 rng(seed);
-  const int extremes[] = {INT_MIN, INT_MIN + 1, -98304, -65536, -32768, -1, 0, 1, 2, 3,
-                          15,      16,          17,     32767,  65535,  98304, INT_MAX - 1, INT_MAX};
+  const int extremes[] = {INT_MIN, INT_MIN + 1, -98304, -65536, -32768,      -1,
+                          0,       1,           2,      3,      15,          16,
+                          17,      32767,       65535,  98304,  INT_MAX - 1, INT_MAX};
   auto any = [&]() -> int {
     switch (rng() % 3) {
       case 0:
@@ -812,7 +930,7 @@ void ExtremeInputsStayInside(uint64_t seed) {
         return static_cast<int>(static_cast<uint32_t>(rng()));
     }
   };
-  const PenStyle styles[] = {PenStyle::kSolid, PenStyle::kDot,  PenStyle::kDashDot,
+  const PenStyle styles[] = {PenStyle::kSolid, PenStyle::kDot,        PenStyle::kDashDot,
                              PenStyle::kDash,  PenStyle::kDashDotDot, PenStyle::kMask,
                              PenStyle::kNull};
   for (int iter = 0; iter < 20000; ++iter) {
@@ -854,8 +972,8 @@ void ExtremeInputsStayInside(uint64_t seed) {
         Fill<T>(c.s(), colour);
         break;
     }
-    ASSERT_TRUE(c.GuardIntact()) << "iteration " << iter << " args " << a << " " << b << " "
-                                 << x << " " << y << " r " << r << " t " << pen.thickness;
+    ASSERT_TRUE(c.GuardIntact()) << "iteration " << iter << " args " << a << " " << b << " " << x
+                                 << " " << y << " r " << r << " t " << pen.thickness;
   }
 }
 
