@@ -211,7 +211,9 @@ class XServer:
                 window=window, client_type=d.intern_atom("WM_PROTOCOLS"),
                 data=(32, [d.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
             window.send_event(event, event_mask=X.NoEventMask)
-            d.flush()
+            # A round trip, not just a flush: closing the connection with replies still unread
+            # can reset it, and the server then drops the request it had not yet handled.
+            d.sync()
         finally:
             d.close()
 

@@ -1,0 +1,8 @@
+#include "attractor.h"
+
+int main() {
+  attractor::Start();
+  while (attractor::Frame()) {
+  }
+  attractor::End();
+}

@@ -1,0 +1,8 @@
+#include "pursuit.h"
+
+int main() {
+  pursuit::Start();
+  while (pursuit::Frame()) {
+  }
+  pursuit::End();
+}
