@@ -52,7 +52,8 @@ def slow_drag(x, wid, x1, y1, x2, y2, button):
     time.sleep(0.05)
     for i in range(1, 9):
         x.move(wid, x1 + (x2 - x1) * i // 8, y1 + (y2 - y1) * i // 8)
-        time.sleep(0.03)
+        time.sleep(0.05)
+    time.sleep(0.2)  # the last step is seen with the button still down
     x.release(wid, x2, y2, button=button)
     x.settle(0.4)
 
@@ -95,16 +96,16 @@ def main():
             assert 60 < y1 - y2 < 140, (y1, y2)
             slow_drag(x, wid, 400, 264, 400, 200, button=3)
             y3 = centroid(points(look(x, wid, "right_drag_back"), YELLOW))[1]
-            assert abs(y3 - bolt_y) < 6, (bolt_y, y3)
+            assert abs(y3 - bolt_y) < 10, (bolt_y, y3)
             print(f"drags: left {bolt_y:.0f} -> {y1:.0f}, right down -> {y2:.0f}, up -> {y3:.0f}")
 
             # Flying. How long the program sees a key held depends on the machine, so only the
             # directions are checked, with the camera first taken well back from the scene.
             # Down moves back: the terminals close in on the centre; Up moves in again.
-            hold(x, wid, "Down", 0.4)
+            hold(x, wid, "Down", 0.5)
             l1, r1, _ = terminals(look(x, wid, "back"))
             assert l1 > left and r1 < right, (l1, r1)
-            hold(x, wid, "Up", 0.03)
+            hold(x, wid, "Up", 0.1)
             l2, r2, _ = terminals(look(x, wid, "forward"))
             assert l2 < l1 and r2 > r1, (l1, r1, l2, r2)
             print(f"Down then Up: spheres span {l1}..{r1}, then {l2}..{r2}")
@@ -112,16 +113,16 @@ def main():
             # Right moves the eye to the right (the scene slides left), Left back; "Z" moves it
             # down (the scene rises), "A" up.
             cx0, cy0 = scene_centre(look(x, wid, "before_side"))
-            hold(x, wid, "Right", 0.03)
+            hold(x, wid, "Right", 0.1)
             cx1, _ = scene_centre(look(x, wid, "right"))
             assert cx1 < cx0 - 3, (cx0, cx1)
-            hold(x, wid, "Left", 0.03)
+            hold(x, wid, "Left", 0.1)
             cx2, _ = scene_centre(look(x, wid, "left"))
             assert cx2 > cx1 + 3, (cx1, cx2)
-            hold(x, wid, "z", 0.03)
+            hold(x, wid, "z", 0.1)
             _, cy1 = scene_centre(look(x, wid, "z"))
             assert cy1 < cy0 - 3, (cy0, cy1)
-            hold(x, wid, "a", 0.03)
+            hold(x, wid, "a", 0.1)
             _, cy2 = scene_centre(look(x, wid, "a"))
             assert cy2 > cy1 + 3, (cy1, cy2)
             print(f"Right/Left: x {cx0:.0f} -> {cx1:.0f} -> {cx2:.0f}; "

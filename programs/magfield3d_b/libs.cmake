@@ -1,0 +1,1 @@
+set(PROGRAM_LIBS camera3d)
