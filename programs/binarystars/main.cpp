@@ -1,0 +1,8 @@
+#include "binarystars.h"
+
+int main() {
+  binarystars::Start();
+  while (binarystars::Frame()) {
+  }
+  binarystars::End();
+}

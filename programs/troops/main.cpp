@@ -1,0 +1,8 @@
+#include "troops.h"
+
+int main() {
+  troops::Start();
+  while (troops::Frame()) {
+  }
+  troops::End();
+}
