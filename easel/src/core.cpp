@@ -7,16 +7,23 @@
 // graphicsLock, so the program thread never copies pixels to the screen itself.
 #include "core.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "capture.h"
 #include "cp1252.h"
 #include "easel/easel.h"
+#include "gl.h"
 #include "keyboard.h"
 #include "mouse.h"
+#include "tape.h"
 #include "text.h"
 
 namespace easel {
@@ -128,8 +135,19 @@ void Dispatch(const Message& m) {
   }
 }
 
+// One priority step above normal, so repaints and input keep up with a busy program. Lowering
+// the nice value needs a privilege most users lack; the thread then runs at normal priority,
+// which is fine: it sleeps in WaitMessage most of the time.
+void RaiseThreadPriority() {
+  const auto tid = static_cast<id_t>(gettid());
+  errno = 0;
+  const int nice = getpriority(PRIO_PROCESS, tid);
+  if (errno == 0) setpriority(PRIO_PROCESS, tid, nice - 1);
+}
+
 void WindowThread(WindowDesc desc, std::string title) {
   Library& lib = Lib();
+  RaiseThreadPriority();
   desc.title = title.c_str();
   int clientWidth = 0, clientHeight = 0;
   if (!lib.backend->CreateWindow(desc, &clientWidth, &clientHeight)) {
@@ -159,7 +177,9 @@ void WindowThread(WindowDesc desc, std::string title) {
 // ---- Program exit --------------------------------------------------------------------------
 
 // A program that ends without EaselClose still closes its window. Registered on the first
-// open, so it runs before any static object of the library is destroyed.
+// open: it runs before the destructors of every static that existed then (the library state,
+// the key and mouse queues). State created later, such as font caches, must therefore never
+// be destroyed at exit.
 void CloseAtExit() {
   if (Lib().open.load(std::memory_order_relaxed)) EaselClose();
 }
@@ -201,6 +221,14 @@ void DrewOnPage() {
   if (Lib().direct.load(std::memory_order_relaxed)) RequestRepaint();
 }
 
+uint32_t PixelValue(uint32_t colour) {
+  const Library& lib = Lib();
+  if (lib.paletteMode) {
+    return lib.paletteSize > 0 ? colour % static_cast<uint32_t>(lib.paletteSize) : 0;
+  }
+  return colour & 0xFFFFFFu;
+}
+
 raster::Surface8 DrawSurface8() {
   Library& lib = Lib();
   return {lib.pages8[lib.drawPage.load(std::memory_order_relaxed)].data(), lib.width, lib.height,
@@ -231,9 +259,10 @@ void EaselOpen(int16_t& driver, int16_t& mode, const char* caption) {
   }
 
   // The desktop is read at every open, so a screen changed between runs is seen.
-  lib.backend = easel::ChooseBackend();
+  lib.backend = easel::tape::ChooseBackend();
   easel::DesktopInfo desk;
   if (!lib.backend->QueryDesktop(&desk)) desk = easel::DesktopInfo{};
+  easel::tape::Desktop(&desk);  // recorded, or the recorded one during a replay
 
   // The mode is tested before the driver.
   const auto [width, height] = easel::ClientSizeFor(mode, desk);
@@ -286,8 +315,6 @@ void EaselOpen(int16_t& driver, int16_t& mode, const char* caption) {
   lib.repaintPending.store(false, std::memory_order_relaxed);
   lib.threadRunning.store(true, std::memory_order_relaxed);
   lib.windowThread = std::thread(easel::WindowThread, desc, easel::Cp1252ToUtf8(title.c_str()));
-  // Best effort: one priority step above normal needs privileges on most systems; the
-  // window thread mostly sleeps in WaitMessage, so it runs promptly either way.
   do {
     easel::SleepMs(easel::kPollMs);
   } while (!lib.open.load(std::memory_order_acquire) &&
@@ -307,12 +334,14 @@ void EaselOpen(int16_t& driver, int16_t& mode, const char* caption) {
     return;
   }
   easel::SetDrawingDefaults();
+  easel::gl::CreateContexts();  // -9 when the window system gives no OpenGL
 }
 
 void EaselClose() {
   Library& lib = Lib();
   if (!easel::BeginOperation()) return;
   lib.open.store(false, std::memory_order_relaxed);
+  easel::gl::ReleaseContexts();
   easel::text::Release();
   lib.closePosted.store(true, std::memory_order_release);
   lib.backend->Wake();
@@ -340,19 +369,24 @@ static void RecomputeDirect() {
 void EaselSetDrawPage(int16_t page) {
   Library& lib = Lib();
   if (!easel::BeginOperation()) return;
+  easel::gl::FlushBitmap();  // OpenGL drawing belongs to the page it was drawn on
   {
     std::lock_guard lock(lib.graphicsLock);
     lib.drawPage.store(PageIndex(page), std::memory_order_relaxed);
   }
   RecomputeDirect();
+  easel::gl::LoadBitmap();
 }
 
 void EaselSetShowPage(int16_t page) {
   Library& lib = Lib();
   if (!easel::BeginOperation()) return;
+  easel::gl::FlushBitmap();
+  easel::gl::LoadBitmap();
   lib.showPage.store(PageIndex(page), std::memory_order_relaxed);
   RecomputeDirect();
   easel::RequestRepaint();
+  easel::capture::OnShow();
 }
 
 void EaselUpdate(int16_t how) {
@@ -371,13 +405,16 @@ void EaselUpdate(int16_t how) {
       }
       break;
     case 2:
-      EaselSetShowPage(static_cast<int16_t>(lib.showPage.load(std::memory_order_relaxed)));
+      if (!easel::gl::SwapIfWindowSelected()) {
+        EaselSetShowPage(static_cast<int16_t>(lib.showPage.load(std::memory_order_relaxed)));
+      }
       break;
     default: break;
   }
 }
 
 void EaselSleep(uint16_t ms) {
+  if (easel::tape::SkipSleep()) return;
   easel::Stats& stats = easel::GetStats();
   if (!stats.enabled.load(std::memory_order_relaxed)) return easel::SleepMs(ms);
   const uint64_t start = easel::NowNs();
@@ -387,25 +424,43 @@ void EaselSleep(uint16_t ms) {
 
 int16_t EaselResult() { return Lib().result.load(std::memory_order_relaxed); }
 
-bool EaselKeyHit() { return easel::keyboard::Hit(); }
+// Every value read from outside goes through the tape: recorded, or served during a replay.
+using easel::tape::Kind;
 
-uint8_t EaselReadKey() {
-  if (!Lib().open.load(std::memory_order_relaxed)) return 0;
-  uint8_t code = 0;
-  while (!easel::keyboard::Take(&code)) easel::SleepMs(easel::kPollMs);
-  return code;
+bool EaselKeyHit() {
+  return easel::tape::Read<bool>(Kind::kKeyHit, easel::keyboard::Hit);
 }
 
-uint16_t EaselMouseButtons() { return easel::mouse::Buttons(); }
-uint16_t EaselMouseX() { return easel::mouse::X(); }
-uint16_t EaselMouseY() { return easel::mouse::Y(); }
+uint8_t EaselReadKey() {
+  return easel::tape::Read<uint8_t>(Kind::kReadKey, [] {
+    if (!Lib().open.load(std::memory_order_relaxed)) return uint8_t{0};
+    uint8_t code = 0;
+    while (!easel::keyboard::Take(&code)) easel::SleepMs(easel::kPollMs);
+    return code;
+  });
+}
 
-int16_t EaselAsyncKeyState(int vk) { return easel::keyboard::AsyncState(vk); }
+uint16_t EaselMouseButtons() {
+  return easel::tape::Read<uint16_t>(Kind::kMouseButtons, easel::mouse::Buttons);
+}
+uint16_t EaselMouseX() {
+  return easel::tape::Read<uint16_t>(Kind::kMouseX, easel::mouse::X);
+}
+uint16_t EaselMouseY() {
+  return easel::tape::Read<uint16_t>(Kind::kMouseY, easel::mouse::Y);
+}
+
+int16_t EaselAsyncKeyState(int vk) {
+  return easel::tape::Read<int16_t>(
+      Kind::kAsyncKey, [vk] { return easel::keyboard::AsyncState(vk); }, vk);
+}
 
 uint32_t EaselTickCount() {
-  using namespace std::chrono;
-  return static_cast<uint32_t>(
-      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+  return easel::tape::Read<uint32_t>(Kind::kTick, [] {
+    using namespace std::chrono;
+    return static_cast<uint32_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+  });
 }
 
 const char* EaselBackendName() {

@@ -84,6 +84,10 @@ void RequestRepaint();
 // After a drawing operation: in direct mode the window shows it at once.
 void DrewOnPage();
 
+// A colour value as the pixel value stored in the pages: a palette index modulo the palette
+// size, or a 24-bit RGB value in true colour.
+uint32_t PixelValue(uint32_t colour);
+
 // The draw page as a surface; the caller holds graphicsLock.
 raster::Surface8 DrawSurface8();
 raster::Surface32 DrawSurface32();

@@ -15,12 +15,6 @@ namespace {
 
 uint32_t namedColours[256] = {};
 
-// A colour value as the pixel value stored in the pages.
-uint32_t PixelValue(uint32_t colour) {
-  const Library& lib = Lib();
-  if (lib.paletteMode) return lib.paletteSize > 0 ? colour % static_cast<uint32_t>(lib.paletteSize) : 0;
-  return colour & 0xFFFFFFu;
-}
 
 raster::Pen CurrentPen() {
   const Library& lib = Lib();

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "backend/backend.h"
+#include "capture.h"
 #include "easel/easel.h"
 
 namespace easel::keyboard {
@@ -192,6 +193,7 @@ void Reset() {
 }
 
 void OnKeyDown(int vk, int mods) {
+  if (vk == EaselVkSnapshot && !held[vk].load(std::memory_order_relaxed)) capture::PrintScreen();
   if (vk >= 0 && vk < 256) held[vk].store(true, std::memory_order_relaxed);
   // Shift, Ctrl and Alt on their own put nothing.
   if (vk == EaselVkShift || vk == EaselVkControl || vk == EaselVkMenu) return;

@@ -83,6 +83,37 @@ int16_t EaselCoord(double v);
 
 // ---- Text ---------------------------------------------------------------------------------
 
+// Chooses the text font. font: bits 0-3 the font table slot (0 "Courier New", 1 "MS Sans
+// Serif", 2 "Times New Roman", 3 "Arial"; 15 and free slots fail with -6, keeping the font),
+// bits 4-7 a weight step (weight 400 + 300 * step: 1 is bold), bits 8-11 underline when not 0,
+// bits 12-15 italic when not 0. direction: degrees counter-clockwise (90 reads upwards).
+// size: the character cell height in pixels, taken as unsigned; 1..5 mean 8 times that (2 is
+// 16), 0 means 16, heights above 2048 are drawn at 2048.
+void EaselSetTextStyle(int16_t font, int16_t direction, int16_t size);
+// Where text stands relative to its point. h: 0 left, 1 centre, 2 right; v: 0 top of the
+// cell, 1 bottom of the cell, 2 baseline. Anything else fails with -7 and changes nothing.
+void EaselSetTextAlign(int16_t h, int16_t v);
+// Draws up to 255 Windows-1252 characters at (x, y) in the drawing colour, unantialiased, over
+// a transparent background, with the text style and justification. The current position
+// becomes the far end of the drawn text along its direction (the point for right alignment).
+void EaselTextAt(int16_t x, int16_t y, const char* text);
+
+// ---- OpenGL -------------------------------------------------------------------------------
+
+// Every window comes with two OpenGL contexts (when the window system has OpenGL; otherwise
+// EaselOpen reports -9 and flat drawing works as ever; the headless backend has none and says
+// so only through EaselGLSelect). After EaselOpen the bitmap context is current.
+//   true:  the window context, double-buffered with a depth buffer: draw a frame, glFlush,
+//          then EaselUpdate(2) swaps the buffers to show it.
+//   false: the bitmap context, which draws into the draw page. Its drawing reaches the page at
+//          the next sync point: EaselSetDrawPage, EaselSetShowPage, EaselUpdate(1 or 2) or
+//          EaselGLSelect. Pixels OpenGL changed become their nearest palette entries; pixels it
+//          left alone keep any flat drawing. Syncing starts once the program has called
+//          EaselGLSelect(false) itself, so programs that never draw with it pay nothing.
+// Make OpenGL calls only on the thread that called EaselGLSelect. -1 when no window is open,
+// -9 without OpenGL.
+void EaselGLSelect(bool useWindow);
+
 // ---- Keyboard and mouse -------------------------------------------------------------------
 
 bool EaselKeyHit();      // a key code is waiting

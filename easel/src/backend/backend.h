@@ -7,7 +7,7 @@
 //
 // Threads: CreateWindow, DestroyWindow, WaitMessage, LockFrame and UnlockFrame run on the window
 // thread. Wake may run on any thread. QueryDesktop runs on the program thread while no window
-// exists. The OpenGL entries run where their comments say.
+// exists. The OpenGL entries run on the program thread while the window exists.
 #ifndef EASEL_BACKEND_BACKEND_H
 #define EASEL_BACKEND_BACKEND_H
 
@@ -63,6 +63,13 @@ struct Frame {
   int width = 0, height = 0;
 };
 
+// The OpenGL contexts a backend keeps for its window.
+enum class GLContext : uint8_t {
+  kNone,    // no context current on the calling thread
+  kWindow,  // double-buffered RGBA with depth, drawing onto the window
+  kBitmap,  // drawing into an off-screen colour texture of the page size, with depth
+};
+
 struct Backend {
   const char* name;
   // Whether this backend can run at all in this process (library present, display reachable).
@@ -80,6 +87,19 @@ struct Backend {
   void (*UnlockFrame)();
   // The driver actually in use, for diagnostics ("x11", "offscreen", ...).
   const char* (*DriverName)();
+
+  // ---- OpenGL: all four null when the backend offers none ----
+  // Creates the window context and the bitmap context for the existing window. The bitmap
+  // context draws into an RGBA colour texture of width x height pixels (texture row 0 at the
+  // bottom) with a depth buffer; its framebuffer stays bound, and *bitmapTexture receives the
+  // texture's name in that context. Leaves no context current. False: no context exists.
+  bool (*GLCreateContexts)(int width, int height, unsigned* bitmapTexture);
+  // Makes a context current on the calling thread. False when that failed.
+  bool (*GLMakeCurrent)(GLContext which);
+  // Shows the window context's back buffer (the window context is current).
+  void (*GLSwapWindow)();
+  // Makes no context current and deletes both contexts (any that exist).
+  void (*GLDeleteContexts)();
 };
 
 // The backend named by EASEL_BACKEND, or the first available one. Never null: the headless

@@ -126,9 +126,11 @@ const char* DriverName() { return "memory"; }
 
 }  // namespace
 
+// No OpenGL: programs that ask for it get -9 from EaselGLSelect and keep drawing flat.
 const Backend kHeadlessBackend = {
     "headless", Available,    QueryDesktop, CreateWindow, DestroyWindow,
     WaitMessage, Wake,        LockFrame,    UnlockFrame,  DriverName,
+    nullptr,    nullptr,      nullptr,      nullptr,
 };
 
 namespace headless {

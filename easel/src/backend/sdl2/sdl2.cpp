@@ -5,17 +5,25 @@
 // the window surface (SDL_GetWindowSurface + SDL_UpdateWindowSurface); the window is still made
 // with SDL_WINDOW_OPENGL so an OpenGL context can be created on it.
 //
+// OpenGL: after the window exists, the program thread creates two contexts on it: the window
+// context (double-buffered where the driver can; SDL's offscreen driver gives a single-buffered
+// EGL pbuffer) and the bitmap context, whose framebuffer object renders into a colour texture
+// of the page size that the core copies into the draw page. Making current and swapping run on
+// the program thread; the window thread keeps presenting pages through the window surface.
+//
 // Hints are set before every SDL_Init / SDL_InitSubSystem, because SDL_Quit clears them:
 //  - FRAMEBUFFER_ACCELERATION "0": the window surface is a plain shared-memory image, not a GL
 //    renderer that would paint over the program's own GL back buffer;
 //  - NO_SIGNAL_HANDLERS "1": Ctrl+C keeps ending the program;
 //  - MOUSE_AUTO_CAPTURE "0": no pointer grab while a button is held.
 #include <SDL.h>
+#include <SDL_opengl.h>
 
 #include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "backend/backend.h"
@@ -498,6 +506,8 @@ void DestroyWindow() {
   QuitVideo();
 }
 
+constexpr int kWaitSliceMs = 10;
+
 void WaitMessage(Message* out) {
   if (g_pendingCount > 0) {
     *out = g_pending[g_pendingHead];
@@ -507,7 +517,11 @@ void WaitMessage(Message* out) {
   }
   SDL_Event e;
   for (;;) {
-    if (SDL_WaitEvent(&e) == 0) {
+    // Never an endless wait: the program thread's OpenGL calls share the X connection, and
+    // Xlib may read an event (our wake-up among them) into its queue while this thread sleeps
+    // on the socket, which would then never wake. After a timeout SDL pumps that queue.
+    if (SDL_WaitEventTimeout(&e, kWaitSliceMs) == 0) {
+      if (SDL_WasInit(SDL_INIT_VIDEO) != 0) continue;
       // The event queue is gone (video not initialised): nothing will ever arrive.
       out->kind = MsgKind::kWake;
       SDL_Delay(10);
@@ -570,11 +584,128 @@ const char* DriverName() {
   return name != nullptr ? name : "none";
 }
 
+// ---- OpenGL (program thread) --------------------------------------------------------------
+
+SDL_GLContext g_windowContext = nullptr;
+SDL_GLContext g_bitmapContext = nullptr;
+
+// The framebuffer-object calls, from OpenGL 3.0 / ARB_framebuffer_object or, on older
+// drivers, EXT_framebuffer_object (same signatures and enum values for what is used here).
+struct FramebufferCalls {
+  PFNGLGENFRAMEBUFFERSPROC genFramebuffers = nullptr;
+  PFNGLBINDFRAMEBUFFERPROC bindFramebuffer = nullptr;
+  PFNGLFRAMEBUFFERTEXTURE2DPROC framebufferTexture2D = nullptr;
+  PFNGLGENRENDERBUFFERSPROC genRenderbuffers = nullptr;
+  PFNGLBINDRENDERBUFFERPROC bindRenderbuffer = nullptr;
+  PFNGLRENDERBUFFERSTORAGEPROC renderbufferStorage = nullptr;
+  PFNGLFRAMEBUFFERRENDERBUFFERPROC framebufferRenderbuffer = nullptr;
+  PFNGLCHECKFRAMEBUFFERSTATUSPROC checkFramebufferStatus = nullptr;
+};
+
+template <typename F>
+bool LoadCall(F* out, const char* name, const char* suffix) {
+  std::string full = std::string(name) + suffix;
+  *out = reinterpret_cast<F>(SDL_GL_GetProcAddress(full.c_str()));
+  return *out != nullptr;
+}
+
+// Loads the calls for the current context. False when the driver has no framebuffer objects.
+bool LoadFramebufferCalls(FramebufferCalls* fb) {
+  const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+  const char* suffix;
+  if ((version != nullptr && version[0] >= '3' && version[0] <= '9') ||
+      SDL_GL_ExtensionSupported("GL_ARB_framebuffer_object")) {
+    suffix = "";
+  } else if (SDL_GL_ExtensionSupported("GL_EXT_framebuffer_object")) {
+    suffix = "EXT";
+  } else {
+    return false;
+  }
+  return LoadCall(&fb->genFramebuffers, "glGenFramebuffers", suffix) &&
+         LoadCall(&fb->bindFramebuffer, "glBindFramebuffer", suffix) &&
+         LoadCall(&fb->framebufferTexture2D, "glFramebufferTexture2D", suffix) &&
+         LoadCall(&fb->genRenderbuffers, "glGenRenderbuffers", suffix) &&
+         LoadCall(&fb->bindRenderbuffer, "glBindRenderbuffer", suffix) &&
+         LoadCall(&fb->renderbufferStorage, "glRenderbufferStorage", suffix) &&
+         LoadCall(&fb->framebufferRenderbuffer, "glFramebufferRenderbuffer", suffix) &&
+         LoadCall(&fb->checkFramebufferStatus, "glCheckFramebufferStatus", suffix);
+}
+
+// In the current (bitmap) context: a framebuffer of an RGBA colour texture and a depth
+// buffer, bound for drawing and reading, cleared to black, with the viewport over all of it.
+bool MakeBitmapFramebuffer(int width, int height, unsigned* texture) {
+  FramebufferCalls fb;
+  if (!LoadFramebufferCalls(&fb)) return false;
+  GLuint colour = 0, depth = 0, framebuffer = 0;
+  glGenTextures(1, &colour);
+  glBindTexture(GL_TEXTURE_2D, colour);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  fb.genRenderbuffers(1, &depth);
+  fb.bindRenderbuffer(GL_RENDERBUFFER, depth);
+  fb.renderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+  fb.bindRenderbuffer(GL_RENDERBUFFER, 0);
+  fb.genFramebuffers(1, &framebuffer);
+  fb.bindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  fb.framebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour, 0);
+  fb.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
+  if (fb.checkFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
+  // The objects live as long as the context; deleting the context frees them.
+  glViewport(0, 0, width, height);
+  glScissor(0, 0, width, height);
+  glClearColor(0, 0, 0, 0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  *texture = colour;
+  return glGetError() == GL_NO_ERROR;
+}
+
+void GLDeleteContexts() {
+  if (g_window != nullptr) SDL_GL_MakeCurrent(g_window, nullptr);
+  if (g_bitmapContext != nullptr) SDL_GL_DeleteContext(g_bitmapContext);
+  if (g_windowContext != nullptr) SDL_GL_DeleteContext(g_windowContext);
+  g_bitmapContext = g_windowContext = nullptr;
+}
+
+bool GLCreateContexts(int width, int height, unsigned* bitmapTexture) {
+  // A window made without OpenGL (no usable visual) has no contexts to offer.
+  if (g_window == nullptr || (SDL_GetWindowFlags(g_window) & SDL_WINDOW_OPENGL) == 0) {
+    return false;
+  }
+  g_windowContext = SDL_GL_CreateContext(g_window);
+  if (g_windowContext != nullptr) g_bitmapContext = SDL_GL_CreateContext(g_window);
+  // SDL_GL_CreateContext leaves the new context current: the bitmap context is set up now.
+  const bool ok = g_bitmapContext != nullptr &&
+                  MakeBitmapFramebuffer(width, height, bitmapTexture) &&
+                  SDL_GL_MakeCurrent(g_window, nullptr) == 0;
+  if (!ok) GLDeleteContexts();
+  return ok;
+}
+
+bool GLMakeCurrent(GLContext which) {
+  if (g_window == nullptr) return false;
+  switch (which) {
+    case GLContext::kNone:
+      return SDL_GL_MakeCurrent(g_window, nullptr) == 0;
+    case GLContext::kWindow:
+      return g_windowContext != nullptr && SDL_GL_MakeCurrent(g_window, g_windowContext) == 0;
+    case GLContext::kBitmap:
+      return g_bitmapContext != nullptr && SDL_GL_MakeCurrent(g_window, g_bitmapContext) == 0;
+  }
+  return false;
+}
+
+void GLSwapWindow() {
+  if (g_window != nullptr && g_windowContext != nullptr) SDL_GL_SwapWindow(g_window);
+}
+
 }  // namespace
 
 const Backend kSdl2Backend = {
-    "sdl2",      Available, QueryDesktop, CreateWindow, DestroyWindow,
-    WaitMessage, Wake,      LockFrame,    UnlockFrame,  DriverName,
+    "sdl2",           Available,     QueryDesktop, CreateWindow,     DestroyWindow,
+    WaitMessage,      Wake,          LockFrame,    UnlockFrame,      DriverName,
+    GLCreateContexts, GLMakeCurrent, GLSwapWindow, GLDeleteContexts,
 };
 
 }  // namespace easel

@@ -1,0 +1,8 @@
+#include "galaxies.h"
+
+int main() {
+  galaxies::Start();
+  while (galaxies::Frame()) {
+  }
+  galaxies::End();
+}

@@ -1,0 +1,8 @@
+#include "magnets.h"
+
+int main() {
+  magnets::Start();
+  while (magnets::Frame()) {
+  }
+  magnets::End();
+}
