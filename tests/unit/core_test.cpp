@@ -268,7 +268,7 @@ TEST_F(Closed, TwoHundredOpenCloseCyclesLeakNothing) {
   EaselClose();
   const int threads = CountEntries("/proc/self/task");
   const int fds = CountEntries("/proc/self/fd");
-  const long rss = ResidentKb();
+  [[maybe_unused]] const long rss = ResidentKb();
   for (int i = 0; i < 200; ++i) {
     EaselOpen(driver, mode, "cycle");
     ASSERT_EQ(EaselResult(), 0);

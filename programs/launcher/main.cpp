@@ -1,0 +1,8 @@
+#include "launcher.h"
+
+int main() {
+  launcher::Start();
+  while (launcher::Frame()) {
+  }
+  launcher::End();
+}
