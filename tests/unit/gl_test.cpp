@@ -392,7 +392,7 @@ TEST(GLLifetime, HundredOpenCloseCyclesLeaveNothingBehind) {
     GTEST_SKIP() << "built without the SDL2 backend";
   }
   const int threads = CountEntries("/proc/self/task"), fds = CountEntries("/proc/self/fd");
-  const long rss = ResidentKb();
+  [[maybe_unused]] const long rss = ResidentKb();
   for (int i = 0; i < 100; ++i) ASSERT_TRUE(cycle()) << "cycle " << i << ": " << EaselResult();
   EXPECT_EQ(glGetString(GL_VERSION), nullptr) << "a context is still current after close";
   EXPECT_LE(CountEntries("/proc/self/task"), threads);
@@ -452,7 +452,7 @@ class PrivateXServer {
       if (buf[got - 1] == '\n') break;
     }
     close(fds[0]);
-    if (got > 0 && buf[got - 1] == '\n') display_ = ":" + std::string(buf, got - 1);
+    if (got > 0 && buf[got - 1] == '\n') display_.assign(":").append(buf, got - 1);
   }
   ~PrivateXServer() {
     if (pid_ > 0) {

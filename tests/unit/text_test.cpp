@@ -18,6 +18,10 @@ thread_local bool countAllocations = false;
 thread_local size_t allocations = 0;
 }  // namespace
 
+// These replace the global operators; GCC cannot see that the memory free() releases came
+// from the malloc() in operator new below, and warns when it inlines them.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(size_t n) {
   if (countAllocations) ++allocations;
   if (void* p = std::malloc(n ? n : 1)) return p;
@@ -29,6 +33,7 @@ void operator delete(void* p) noexcept {
 void operator delete(void* p, size_t) noexcept {
   std::free(p);
 }
+#pragma GCC diagnostic pop
 
 namespace easel {
 namespace {

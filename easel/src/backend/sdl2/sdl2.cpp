@@ -1,9 +1,10 @@
 // The SDL2 backend: one real window (X11, Wayland or SDL's offscreen driver).
 //
 // The window thread initialises SDL's video subsystem, owns the window and loops in WaitMessage
-// on SDL_WaitEvent, turning SDL events into the core's Messages. Frames reach the screen through
-// the window surface (SDL_GetWindowSurface + SDL_UpdateWindowSurface); the window is still made
-// with SDL_WINDOW_OPENGL so an OpenGL context can be created on it.
+// on short SDL_WaitEventTimeout slices, turning SDL events into the core's Messages and Wake's
+// flag into kWake; no other thread feeds SDL's event queue. Frames reach the screen through the
+// window surface (SDL_GetWindowSurface + SDL_UpdateWindowSurface); the window is made with
+// SDL_WINDOW_OPENGL so OpenGL contexts can be created on it.
 //
 // OpenGL: after the window exists, the program thread creates two contexts on it: the window
 // context (double-buffered where the driver can; SDL's offscreen driver gives a single-buffered
@@ -18,11 +19,12 @@
 //  - MOUSE_AUTO_CAPTURE "0": no pointer grab while a button is held.
 #include <SDL.h>
 #include <SDL_opengl.h>
+#include <dlfcn.h>
+#include <link.h>
 
 #include <atomic>
 #include <cstdint>
 #include <cstring>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -247,11 +249,11 @@ void PushPending(const Message& m) {
   ++g_pendingCount;
 }
 
-// Wake may run on any thread at any time: the guard keeps it from pushing into an event queue
-// that is being torn down.
-std::mutex g_wakeMutex;
-bool g_wakeActive = false;           // guarded by g_wakeMutex
-std::atomic<Uint32> g_wakeEvent{0};  // SDL event type of Wake, registered once per process
+// Set by Wake (any thread), taken by WaitMessage within one wait slice. Nothing is sent to the
+// window system for it: SDL would wake the waiting thread with an X event sent over a second
+// connection, which the server may handle only after this thread, having found the wake by
+// itself, has destroyed the window (a fatal BadWindow error at exit).
+std::atomic<bool> g_wakePending{false};
 
 // The window surface being written between LockFrame and UnlockFrame.
 SDL_Surface* g_frameSurface = nullptr;
@@ -424,11 +426,6 @@ bool Translate(const SDL_Event& e, Message* out) {
       *out = m;
       return true;
     default:
-      if (e.type != 0 && e.type == g_wakeEvent.load(std::memory_order_relaxed)) {
-        m.kind = MsgKind::kWake;
-        *out = m;
-        return true;
-      }
       return false;  // SDL_QUIT follows the close event and is not a request of its own
   }
 }
@@ -478,23 +475,10 @@ bool CreateWindow(const WindowDesc& desc, int* clientWidth, int* clientHeight) {
 
   g_buttons = 0;
   g_pendingHead = g_pendingCount = 0;
-  if (g_wakeEvent.load(std::memory_order_relaxed) == 0) {
-    // Event numbers are never given back, so one registration serves every window.
-    const Uint32 type = SDL_RegisterEvents(1);
-    if (type != static_cast<Uint32>(-1)) g_wakeEvent.store(type, std::memory_order_relaxed);
-  }
-  {
-    std::lock_guard<std::mutex> lock(g_wakeMutex);
-    g_wakeActive = g_wakeEvent.load(std::memory_order_relaxed) != 0;
-  }
   return true;
 }
 
 void DestroyWindow() {
-  {
-    std::lock_guard<std::mutex> lock(g_wakeMutex);
-    g_wakeActive = false;
-  }
   if (g_window == nullptr) return;
   SDL_StopTextInput();
   SDL_DestroyWindow(g_window);
@@ -506,7 +490,8 @@ void DestroyWindow() {
   QuitVideo();
 }
 
-constexpr int kWaitSliceMs = 10;
+// The longest a wake or an event stolen from the socket waits to be seen.
+constexpr int kWaitSliceMs = 5;
 
 void WaitMessage(Message* out) {
   if (g_pendingCount > 0) {
@@ -517,9 +502,13 @@ void WaitMessage(Message* out) {
   }
   SDL_Event e;
   for (;;) {
-    // Never an endless wait: the program thread's OpenGL calls share the X connection, and
-    // Xlib may read an event (our wake-up among them) into its queue while this thread sleeps
-    // on the socket, which would then never wake. After a timeout SDL pumps that queue.
+    if (g_wakePending.exchange(false, std::memory_order_acquire)) {
+      out->kind = MsgKind::kWake;
+      return;
+    }
+    // Never an endless wait: the program thread's OpenGL calls share the X connection (SDL
+    // syncs it on every make-current), and Xlib may read this thread's events into its queue
+    // while this thread sleeps on the socket. After a slice SDL pumps that queue.
     if (SDL_WaitEventTimeout(&e, kWaitSliceMs) == 0) {
       if (SDL_WasInit(SDL_INIT_VIDEO) != 0) continue;
       // The event queue is gone (video not initialised): nothing will ever arrive.
@@ -532,12 +521,7 @@ void WaitMessage(Message* out) {
 }
 
 void Wake() {
-  std::lock_guard<std::mutex> lock(g_wakeMutex);
-  if (!g_wakeActive) return;
-  SDL_Event e;
-  std::memset(&e, 0, sizeof e);
-  e.type = g_wakeEvent.load(std::memory_order_relaxed);
-  SDL_PushEvent(&e);
+  g_wakePending.store(true, std::memory_order_release);
 }
 
 bool LockFrame(Frame* out) {
@@ -668,6 +652,31 @@ void GLDeleteContexts() {
   g_bitmapContext = g_windowContext = nullptr;
 }
 
+// Keeps the OpenGL driver stack loaded once it has been: SDL unloads its OpenGL library when
+// video quits, and the driver (with its compiler) would be unloaded and loaded again at every
+// window. Staying resident makes reopening cheap, spares the driver's libraries an unload
+// they are not all written for, and keeps the memory they still reference reachable.
+void PinOpenGLDrivers() {
+  static bool pinned = false;
+  if (pinned) return;
+  pinned = true;
+  dl_iterate_phdr(
+      [](dl_phdr_info* info, size_t, void*) {
+        const std::string path = info->dlpi_name != nullptr ? info->dlpi_name : "";
+        const size_t slash = path.rfind('/');
+        const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+        for (const char* stem : {"libGL", "libEGL", "libOpenGL", "libgbm", "libglapi", "libLLVM"}) {
+          if (name.rfind(stem, 0) == 0 || path.find("/dri/") != std::string::npos) {
+            // One more reference that is never given back.
+            dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            break;
+          }
+        }
+        return 0;
+      },
+      nullptr);
+}
+
 bool GLCreateContexts(int width, int height, unsigned* bitmapTexture) {
   // A window made without OpenGL (no usable visual) has no contexts to offer.
   if (g_window == nullptr || (SDL_GetWindowFlags(g_window) & SDL_WINDOW_OPENGL) == 0) {
@@ -680,6 +689,7 @@ bool GLCreateContexts(int width, int height, unsigned* bitmapTexture) {
                   MakeBitmapFramebuffer(width, height, bitmapTexture) &&
                   SDL_GL_MakeCurrent(g_window, nullptr) == 0;
   if (!ok) GLDeleteContexts();
+  if (ok) PinOpenGLDrivers();
   return ok;
 }
 
