@@ -324,9 +324,12 @@ int MouseBit(Uint8 button) {
   }
 }
 
-int MouseMods() {
-  return KeyMods(static_cast<Uint16>(SDL_GetModState())) & (kModShift | kModCtrl);
-}
+// The modifiers as of the event being translated. SDL's own modifier state runs ahead of the
+// queue (it is updated when events are pumped, not when they are taken), so a Ctrl released
+// right after a click would already be gone; key events carry the state in queue order.
+int g_eventMods = 0;
+
+int MouseMods() { return g_eventMods & (kModShift | kModCtrl); }
 
 // Translates one SDL event. True when *out holds a message for the core.
 bool Translate(const SDL_Event& e, Message* out) {
@@ -335,8 +338,12 @@ bool Translate(const SDL_Event& e, Message* out) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
       m.vk = VirtualKey(e.key.keysym);
-      if (m.vk == 0) return false;
+      if (m.vk == 0) {
+        g_eventMods = KeyMods(e.key.keysym.mod);
+        return false;
+      }
       m.mods = KeyMods(e.key.keysym.mod);
+      g_eventMods = m.mods;
       if (e.type == SDL_KEYUP) {
         m.kind = MsgKind::kKeyUp;
       } else {
@@ -354,7 +361,7 @@ bool Translate(const SDL_Event& e, Message* out) {
       return true;
     }
     case SDL_TEXTINPUT: {
-      const int mods = KeyMods(static_cast<Uint16>(SDL_GetModState()));
+      const int mods = g_eventMods;
       const auto* p = reinterpret_cast<const unsigned char*>(e.text.text);
       bool first = true;
       while (*p != 0) {
@@ -474,6 +481,7 @@ bool CreateWindow(const WindowDesc& desc, int* clientWidth, int* clientHeight) {
   SDL_StartTextInput();
 
   g_buttons = 0;
+  g_eventMods = KeyMods(static_cast<Uint16>(SDL_GetModState()));
   g_pendingHead = g_pendingCount = 0;
   return true;
 }
