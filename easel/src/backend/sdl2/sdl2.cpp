@@ -329,7 +329,9 @@ int MouseBit(Uint8 button) {
 // right after a click would already be gone; key events carry the state in queue order.
 int g_eventMods = 0;
 
-int MouseMods() { return g_eventMods & (kModShift | kModCtrl); }
+int MouseMods() {
+  return g_eventMods & (kModShift | kModCtrl);
+}
 
 // Translates one SDL event. True when *out holds a message for the core.
 bool Translate(const SDL_Event& e, Message* out) {
