@@ -31,7 +31,8 @@ void Frames(benchmark::State& state) {
   state.counters["fps_unpaused"] = frames * 1e9 / (total - sleep);
   state.counters["model_us"] = (total - draw - sleep) / 1e3 / frames;
   state.counters["draw_us"] = draw / 1e3 / frames;
-  state.counters["present_us"] = paints > 0 ? static_cast<double>(stats.paintNs.load()) / 1e3 / paints : 0;
+  state.counters["present_us"] =
+      paints > 0 ? static_cast<double>(stats.paintNs.load()) / 1e3 / paints : 0;
   state.counters["presents_per_frame"] = paints / frames;
 }
 

@@ -11,9 +11,13 @@ std::mt19937& Generator() {
 }
 }  // namespace
 
-void RandomSeed() { Generator().seed(EaselTickCount()); }
+void RandomSeed() {
+  Generator().seed(EaselTickCount());
+}
 
-void RandomSeedWith(uint32_t seed) { Generator().seed(seed); }
+void RandomSeedWith(uint32_t seed) {
+  Generator().seed(seed);
+}
 
 int32_t RandomInt(int32_t n) {
   const uint64_t draw = Generator()();
@@ -22,4 +26,6 @@ int32_t RandomInt(int32_t n) {
   return static_cast<int32_t>((draw * static_cast<uint64_t>(n)) >> 32);
 }
 
-double RandomReal() { return static_cast<double>(Generator()()) * (1.0 / 4294967296.0); }
+double RandomReal() {
+  return static_cast<double>(Generator()()) * (1.0 / 4294967296.0);
+}

@@ -43,23 +43,38 @@ struct ModeSize {
 // The client size a mode asks for; mode 10 leaves it to the window system (0 x 0).
 ModeSize ClientSizeFor(int mode, const DesktopInfo& desk) {
   switch (mode) {
-    case 1: return {320, 200};
-    case 2: return {640, 200};
-    case 3: return {640, 350};
-    case 4: return {640, 480};
-    case 5: return {720, 350};
-    case 6: return {800, 600};
-    case 7: return {1024, 768};
-    case 8: return {1280, 1024};
-    case 10: return {0, 0};
-    case 11: return {desk.width - kFrameX, desk.height - kFrameY};
-    case 12: return {desk.width, desk.height};
-    case 13: return {0, 0};  // a custom size that nothing sets
-    default: return {65535, 65535};
+    case 1:
+      return {320, 200};
+    case 2:
+      return {640, 200};
+    case 3:
+      return {640, 350};
+    case 4:
+      return {640, 480};
+    case 5:
+      return {720, 350};
+    case 6:
+      return {800, 600};
+    case 7:
+      return {1024, 768};
+    case 8:
+      return {1280, 1024};
+    case 10:
+      return {0, 0};
+    case 11:
+      return {desk.width - kFrameX, desk.height - kFrameY};
+    case 12:
+      return {desk.width, desk.height};
+    case 13:
+      return {0, 0};  // a custom size that nothing sets
+    default:
+      return {65535, 65535};
   }
 }
 
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 // ---- Window thread -------------------------------------------------------------------------
 
@@ -120,15 +135,27 @@ void Paint() {
 
 void Dispatch(const Message& m) {
   switch (m.kind) {
-    case MsgKind::kKeyDown: keyboard::OnKeyDown(m.vk, m.mods); break;
-    case MsgKind::kKeyUp: keyboard::OnKeyUp(m.vk); break;
-    case MsgKind::kChar: keyboard::OnChar(m.code, m.mods); break;
-    case MsgKind::kCloseRequest: keyboard::OnCloseRequest(); break;
+    case MsgKind::kKeyDown:
+      keyboard::OnKeyDown(m.vk, m.mods);
+      break;
+    case MsgKind::kKeyUp:
+      keyboard::OnKeyUp(m.vk);
+      break;
+    case MsgKind::kChar:
+      keyboard::OnChar(m.code, m.mods);
+      break;
+    case MsgKind::kCloseRequest:
+      keyboard::OnCloseRequest();
+      break;
     case MsgKind::kMouseMove:
     case MsgKind::kMouseDown:
     case MsgKind::kMouseUp:
-    case MsgKind::kMouseWheel: mouse::OnMessage(m); break;
-    case MsgKind::kExpose: Paint(); break;
+    case MsgKind::kMouseWheel:
+      mouse::OnMessage(m);
+      break;
+    case MsgKind::kExpose:
+      Paint();
+      break;
     case MsgKind::kWake:
       if (Lib().repaintPending.exchange(false, std::memory_order_relaxed)) Paint();
       break;
@@ -285,11 +312,21 @@ void EaselOpen(int16_t& driver, int16_t& mode, const char* caption) {
 
   int bits;
   switch (driver) {
-    case 1: bits = 1; break;
-    case 2: bits = 4; break;
-    case 3: bits = 8; break;
-    case 9: bits = desk.bitsPerPixel; break;
-    default: lib.result.store(-2, std::memory_order_relaxed); return;
+    case 1:
+      bits = 1;
+      break;
+    case 2:
+      bits = 4;
+      break;
+    case 3:
+      bits = 8;
+      break;
+    case 9:
+      bits = desk.bitsPerPixel;
+      break;
+    default:
+      lib.result.store(-2, std::memory_order_relaxed);
+      return;
   }
   lib.driver = driver;
   lib.mode = mode;
@@ -350,8 +387,12 @@ void EaselClose() {
   lib.paletteMode = false;
 }
 
-int16_t EaselMaxX() { return static_cast<int16_t>(Lib().maxX.load(std::memory_order_relaxed)); }
-int16_t EaselMaxY() { return static_cast<int16_t>(Lib().maxY.load(std::memory_order_relaxed)); }
+int16_t EaselMaxX() {
+  return static_cast<int16_t>(Lib().maxX.load(std::memory_order_relaxed));
+}
+int16_t EaselMaxY() {
+  return static_cast<int16_t>(Lib().maxY.load(std::memory_order_relaxed));
+}
 
 static uint16_t PageIndex(int16_t p) {
   const auto u = static_cast<uint16_t>(p);
@@ -409,7 +450,8 @@ void EaselUpdate(int16_t how) {
         EaselSetShowPage(static_cast<int16_t>(lib.showPage.load(std::memory_order_relaxed)));
       }
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -422,7 +464,9 @@ void EaselSleep(uint16_t ms) {
   stats.sleepNs.fetch_add(easel::NowNs() - start, std::memory_order_relaxed);
 }
 
-int16_t EaselResult() { return Lib().result.load(std::memory_order_relaxed); }
+int16_t EaselResult() {
+  return Lib().result.load(std::memory_order_relaxed);
+}
 
 // Every value read from outside goes through the tape: recorded, or served during a replay.
 using easel::tape::Kind;

@@ -43,7 +43,7 @@ struct Library {
 
   // Guarded by graphicsLock.
   std::recursive_mutex graphicsLock;
-  int width = 0, height = 0;  // page size
+  int width = 0, height = 0;              // page size
   std::vector<uint8_t> pages8[kPages];    // palette modes
   std::vector<uint32_t> pages32[kPages];  // true colour, 0x00BBGGRR
   palette::Rgb colourTable[256];          // the palette as the pages display it
@@ -56,9 +56,9 @@ struct Library {
   int16_t fillPattern = 1;
   uint32_t fillColour = 0;
   uint8_t userPattern[8] = {};
-  raster::Brush<uint32_t> brush;     // colours already converted to pixel values
+  raster::Brush<uint32_t> brush;      // colours already converted to pixel values
   raster::Brush<uint32_t> userBrush;  // the user pattern image, built at open
-  int32_t cpX = 0, cpY = 0;          // current position
+  int32_t cpX = 0, cpY = 0;           // current position
 };
 
 Library& Lib();
@@ -70,9 +70,7 @@ struct Stats {
   std::atomic<uint64_t> drawNs{0}, drawCalls{0};  // primitives, program thread
   std::atomic<uint64_t> paintNs{0}, paints{0};    // page -> screen, window thread
   std::atomic<uint64_t> sleepNs{0};               // EaselSleep
-  void Reset() {
-    drawNs = drawCalls = paintNs = paints = sleepNs = 0;
-  }
+  void Reset() { drawNs = drawCalls = paintNs = paints = sleepNs = 0; }
 };
 Stats& GetStats();
 uint64_t NowNs();

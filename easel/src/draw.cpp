@@ -15,17 +15,28 @@ namespace {
 
 uint32_t namedColours[256] = {};
 
-
 raster::Pen CurrentPen() {
   const Library& lib = Lib();
   raster::Pen pen;
   switch (lib.lineStyle) {
-    case 0: pen.style = raster::PenStyle::kSolid; break;
-    case 1: pen.style = raster::PenStyle::kDot; break;
-    case 2: pen.style = raster::PenStyle::kDashDot; break;
-    case 3: pen.style = raster::PenStyle::kDash; break;
-    case 4: pen.style = raster::PenStyle::kDashDotDot; break;
-    default: pen.style = raster::PenStyle::kNull; break;  // 5 walks its pattern itself; 6 null
+    case 0:
+      pen.style = raster::PenStyle::kSolid;
+      break;
+    case 1:
+      pen.style = raster::PenStyle::kDot;
+      break;
+    case 2:
+      pen.style = raster::PenStyle::kDashDot;
+      break;
+    case 3:
+      pen.style = raster::PenStyle::kDash;
+      break;
+    case 4:
+      pen.style = raster::PenStyle::kDashDotDot;
+      break;
+    default:
+      pen.style = raster::PenStyle::kNull;
+      break;  // 5 walks its pattern itself; 6 null
   }
   pen.thickness = lib.thickness;
   return pen;
@@ -77,7 +88,8 @@ void LoadPalette() {
     // Pages hold indices modulo the palette size; the table repeats the palette so that any
     // byte displays as its entry.
     for (int i = n; i < 256 && n > 0; ++i) lib.screenLut[i] = lib.screenLut[i % n];
-    for (int i = 0; i < 256; ++i) namedColours[i] = static_cast<uint32_t>(palette::Nearest(pal, n, palette::kNamed[i]));
+    for (int i = 0; i < 256; ++i)
+      namedColours[i] = static_cast<uint32_t>(palette::Nearest(pal, n, palette::kNamed[i]));
   }
   lib.paletteSize = n;
   RequestRepaint();
@@ -172,8 +184,12 @@ void EaselSetFillStyle(int16_t pattern, uint32_t colour) {
       brush.kind = easel::raster::BrushKind::kSolid;
       brush.fg = easel::PixelValue(colour);
       break;
-    case 8: brush = lib.userBrush; break;
-    case 9: brush.kind = easel::raster::BrushKind::kHollow; break;
+    case 8:
+      brush = lib.userBrush;
+      break;
+    case 9:
+      brush.kind = easel::raster::BrushKind::kHollow;
+      break;
     default:  // 2..7: hatch lines in the colour, gaps keep what is there
       brush.kind = easel::raster::BrushKind::kPattern;
       std::copy(std::begin(easel::raster::kHatchRows[pattern - 2]),

@@ -12,20 +12,22 @@ namespace {
 
 // How a key combines its modifiers when several are held.
 enum class Rule : uint8_t {
-  kCtrlOverAlt,   // cursor block, Clear, keypad operators: Ctrl wins over Alt, Shift ignored
-  kFunction,      // F1..F12: Shift wins over Ctrl, Ctrl over Alt
-  kPause,         // Alt wins over everything; Ctrl without Alt puts nothing
-  kDigit,         // Ctrl and Alt together put both codes
-  kAltOnly,       // only Alt matters
-  kCtrlOnly,      // only Ctrl matters
-  kNoModifiers,   // the same code whatever is held
+  kCtrlOverAlt,  // cursor block, Clear, keypad operators: Ctrl wins over Alt, Shift ignored
+  kFunction,     // F1..F12: Shift wins over Ctrl, Ctrl over Alt
+  kPause,        // Alt wins over everything; Ctrl without Alt puts nothing
+  kDigit,        // Ctrl and Alt together put both codes
+  kAltOnly,      // only Alt matters
+  kCtrlOnly,     // only Ctrl matters
+  kNoModifiers,  // the same code whatever is held
 };
 
 // A cell of the table: kNone puts nothing, kSpecial | n puts 0 then n, any other value puts
 // that single code.
 constexpr int kNone = -1;
 constexpr int kSpecial = 0x100;
-constexpr int S(int n) { return kSpecial | n; }
+constexpr int S(int n) {
+  return kSpecial | n;
+}
 
 struct Row {
   int vk;
@@ -124,7 +126,9 @@ Queue queue;
 
 std::atomic<bool> held[256];
 
-int Advance(int index) { return index == kSlots ? 1 : index + 1; }
+int Advance(int index) {
+  return index == kSlots ? 1 : index + 1;
+}
 
 void Put(uint8_t code) {
   std::lock_guard guard(queue.lock);
@@ -159,10 +163,7 @@ Codes Translate(int vk, int mods) {
       Append(&out, ctrl ? row->ctrl : alt ? row->alt : row->plain);
       break;
     case Rule::kFunction:
-      Append(&out, shift  ? row->shift
-                   : ctrl ? row->ctrl
-                   : alt  ? row->alt
-                          : row->plain);
+      Append(&out, shift ? row->shift : ctrl ? row->ctrl : alt ? row->alt : row->plain);
       break;
     case Rule::kPause:
       Append(&out, alt ? row->alt : ctrl ? row->ctrl : row->plain);

@@ -20,7 +20,9 @@ Queue queue;
 std::atomic<uint16_t> lastButtons{0}, lastX{0}, lastY{0};
 std::atomic<int16_t> lastWheel{0};
 
-int Advance(int index) { return index == kSlots ? 1 : index + 1; }
+int Advance(int index) {
+  return index == kSlots ? 1 : index + 1;
+}
 
 void Record(const Event& e) {
   std::lock_guard guard(queue.lock);
@@ -45,11 +47,20 @@ void Reset(int clientWidth, int clientHeight) {
 void OnMessage(const Message& m) {
   Event e;
   switch (m.kind) {
-    case MsgKind::kMouseMove: e.kind = kMoved; break;
-    case MsgKind::kMouseDown: e.kind = kPressed; break;
-    case MsgKind::kMouseUp: e.kind = kReleased; break;
-    case MsgKind::kMouseWheel: e.kind = kWheel; break;
-    default: return;
+    case MsgKind::kMouseMove:
+      e.kind = kMoved;
+      break;
+    case MsgKind::kMouseDown:
+      e.kind = kPressed;
+      break;
+    case MsgKind::kMouseUp:
+      e.kind = kReleased;
+      break;
+    case MsgKind::kMouseWheel:
+      e.kind = kWheel;
+      break;
+    default:
+      return;
   }
   if (e.kind != kWheel) {
     int width, height;
@@ -69,14 +80,21 @@ void OnMessage(const Message& m) {
   Record(e);
 }
 
-uint16_t Buttons() { return lastButtons.load(std::memory_order_relaxed); }
-uint16_t X() { return lastX.load(std::memory_order_relaxed); }
-uint16_t Y() { return lastY.load(std::memory_order_relaxed); }
+uint16_t Buttons() {
+  return lastButtons.load(std::memory_order_relaxed);
+}
+uint16_t X() {
+  return lastX.load(std::memory_order_relaxed);
+}
+uint16_t Y() {
+  return lastY.load(std::memory_order_relaxed);
+}
 
 int Recent(Event* out, int capacity) {
   std::lock_guard guard(queue.lock);
   int n = 0;
-  for (int i = queue.head; i != queue.tail && n < capacity; i = Advance(i)) out[n++] = queue.events[i];
+  for (int i = queue.head; i != queue.tail && n < capacity; i = Advance(i))
+    out[n++] = queue.events[i];
   return n;
 }
 

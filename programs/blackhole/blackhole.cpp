@@ -50,6 +50,8 @@ bool Frame() {
   return !EaselKeyHit();
 }
 
-void End() { EaselClose(); }
+void End() {
+  EaselClose();
+}
 
 }  // namespace blackhole

@@ -23,9 +23,9 @@ struct Model {
 };
 extern Model model;
 
-void Start();   // opens the window and scatters the particles
-bool Frame();   // one frame; false once a key has been pressed
-void End();     // closes the window
+void Start();  // opens the window and scatters the particles
+bool Frame();  // one frame; false once a key has been pressed
+void End();    // closes the window
 
 // One particle's step toward the centre (cx, cy): swallowed within kSwallowDistance.
 void MoveParticle(Particle& p, double cx, double cy);

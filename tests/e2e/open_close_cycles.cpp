@@ -56,7 +56,8 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  const int threadsAfter = CountEntries("/proc/self/task"), fdsAfter = CountEntries("/proc/self/fd");
+  const int threadsAfter = CountEntries("/proc/self/task"),
+            fdsAfter = CountEntries("/proc/self/fd");
   const long rssAfter = ResidentKb();
   std::printf("%s: %d cycles; threads %d -> %d, fds %d -> %d, rss %ld -> %ld kB\n",
               EaselBackendName(), cycles, threads, threadsAfter, fds, fdsAfter, rss, rssAfter);

@@ -1,10 +1,11 @@
 // blackhole: the fall toward the centre, swallowing, drawing and ending.
+#include "blackhole.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "backend/headless/headless.h"
-#include "blackhole.h"
 #include "common/random.h"
 #include "easel/easel.h"
 

@@ -15,10 +15,9 @@ TEST(Bearing, EachBranch) {
   const struct {
     double dx, dy, expected;
   } cases[] = {
-      {0, 1, pi / 2},     {0, -1, 3 * pi / 2},     {0, 0, 3 * pi / 2},
-      {1, 1, pi / 4},     {1, -1, -pi / 4},        {-1, 1, pi - pi / 4},
-      {-1, -1, pi + pi / 4}, {-1, 0, pi},          {1, 0, 0},
-      {NAN, 1, 0},        {1, NAN, NAN},
+      {0, 1, pi / 2},   {0, -1, 3 * pi / 2},  {0, 0, 3 * pi / 2},    {1, 1, pi / 4},
+      {1, -1, -pi / 4}, {-1, 1, pi - pi / 4}, {-1, -1, pi + pi / 4}, {-1, 0, pi},
+      {1, 0, 0},        {NAN, 1, 0},          {1, NAN, NAN},
   };
   for (const auto& c : cases) {
     const double got = BearingOf(c.dx, c.dy);

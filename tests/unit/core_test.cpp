@@ -12,7 +12,6 @@
 namespace easel {
 namespace {
 
-
 class Closed : public ::testing::Test {
  protected:
   void SetUp() override { headless::SetDesktop(1920, 1080, 32); }
@@ -307,10 +306,21 @@ TEST(Coord, RoundsHalvesToEvenAndClampsToSixteenBits) {
     int16_t out;
   };
   const Case cases[] = {
-      {0.5, 0},          {1.5, 2},           {2.5, 2},           {-0.5, 0},
-      {-1.5, -2},        {399.5, 400},       {299.49, 299},      {32767.4, 32767},
-      {40000.0, 32767},  {-40000.0, -32768}, {1e300, 32767},     {-1e300, -32768},
-      {HUGE_VAL, 32767}, {-HUGE_VAL, -32768}, {std::nan(""), -32768},
+      {0.5, 0},
+      {1.5, 2},
+      {2.5, 2},
+      {-0.5, 0},
+      {-1.5, -2},
+      {399.5, 400},
+      {299.49, 299},
+      {32767.4, 32767},
+      {40000.0, 32767},
+      {-40000.0, -32768},
+      {1e300, 32767},
+      {-1e300, -32768},
+      {HUGE_VAL, 32767},
+      {-HUGE_VAL, -32768},
+      {std::nan(""), -32768},
   };
   for (const Case& c : cases) EXPECT_EQ(EaselCoord(c.in), c.out) << c.in;
 }

@@ -93,10 +93,10 @@ TEST_F(Keys, CharactersAndSpecialKeysReachTheQueue) {
   Send(MsgKind::kChar, 0, 27, 0);
   Send(MsgKind::kChar, 0, 13, 0);
   Send(MsgKind::kKeyDown, 'X', 0, kAlt);
-  Send(MsgKind::kChar, 0, 'x', kAlt);  // a system character: dropped
-  Send(MsgKind::kChar, 0, 1, kCtrl);   // Ctrl+A
-  Send(MsgKind::kChar, 0, 'a', kCtrl); // a printable character with Ctrl: dropped
-  Send(MsgKind::kChar, 0, 0xE9, 0);    // e acute, Windows-1252
+  Send(MsgKind::kChar, 0, 'x', kAlt);   // a system character: dropped
+  Send(MsgKind::kChar, 0, 1, kCtrl);    // Ctrl+A
+  Send(MsgKind::kChar, 0, 'a', kCtrl);  // a printable character with Ctrl: dropped
+  Send(MsgKind::kChar, 0, 0xE9, 0);     // e acute, Windows-1252
   EXPECT_EQ(Drain(), (std::vector<int>{'a', 'A', 0, 72, 27, 13, 0, 45, 1, 0xE9}));
 }
 

@@ -46,8 +46,8 @@
 // 12 desktop size without a frame. caption: up to 255 Windows-1252 characters.
 void EaselOpen(int16_t& driver, int16_t& mode, const char* caption);
 void EaselClose();
-int16_t EaselMaxX();  // client width - 1 of the current or last window
-int16_t EaselMaxY();  // client height - 1
+int16_t EaselMaxX();                  // client width - 1 of the current or last window
+int16_t EaselMaxY();                  // client height - 1
 void EaselSetDrawPage(int16_t page);  // 0..3; anything else selects 0
 void EaselSetShowPage(int16_t page);  // 0..3; anything else selects 0; requests a repaint
 void EaselUpdate(int16_t how);        // 0 off, 1 on, 2 now (swap buffers in OpenGL mode)
@@ -116,8 +116,8 @@ void EaselGLSelect(bool useWindow);
 
 // ---- Keyboard and mouse -------------------------------------------------------------------
 
-bool EaselKeyHit();      // a key code is waiting
-uint8_t EaselReadKey();  // waits for a code; a 0 means a second code follows (special key)
+bool EaselKeyHit();            // a key code is waiting
+uint8_t EaselReadKey();        // waits for a code; a 0 means a second code follows (special key)
 uint16_t EaselMouseButtons();  // 1 left, 2 right, 4 middle, 8 Shift, 16 Ctrl
 uint16_t EaselMouseX();
 uint16_t EaselMouseY();
@@ -127,19 +127,43 @@ uint16_t EaselMouseY();
 // letters 'A'..'Z', digits '0'..'9' and the EaselVk constants.
 int16_t EaselAsyncKeyState(int vk);
 enum EaselVk : int {
-  EaselVkBack = 0x08, EaselVkTab = 0x09, EaselVkClear = 0x0C, EaselVkReturn = 0x0D,
-  EaselVkShift = 0x10, EaselVkControl = 0x11, EaselVkMenu = 0x12, EaselVkPause = 0x13,
-  EaselVkEscape = 0x1B, EaselVkSpace = 0x20, EaselVkPrior = 0x21, EaselVkNext = 0x22,
-  EaselVkEnd = 0x23, EaselVkHome = 0x24, EaselVkLeft = 0x25, EaselVkUp = 0x26,
-  EaselVkRight = 0x27, EaselVkDown = 0x28, EaselVkSnapshot = 0x2C, EaselVkInsert = 0x2D,
-  EaselVkDelete = 0x2E, EaselVkApps = 0x5D, EaselVkNumpad0 = 0x60, EaselVkMultiply = 0x6A,
-  EaselVkAdd = 0x6B, EaselVkSubtract = 0x6D, EaselVkDecimal = 0x6E, EaselVkDivide = 0x6F,
-  EaselVkF1 = 0x70, EaselVkF10 = 0x79, EaselVkF11 = 0x7A, EaselVkF12 = 0x7B,
+  EaselVkBack = 0x08,
+  EaselVkTab = 0x09,
+  EaselVkClear = 0x0C,
+  EaselVkReturn = 0x0D,
+  EaselVkShift = 0x10,
+  EaselVkControl = 0x11,
+  EaselVkMenu = 0x12,
+  EaselVkPause = 0x13,
+  EaselVkEscape = 0x1B,
+  EaselVkSpace = 0x20,
+  EaselVkPrior = 0x21,
+  EaselVkNext = 0x22,
+  EaselVkEnd = 0x23,
+  EaselVkHome = 0x24,
+  EaselVkLeft = 0x25,
+  EaselVkUp = 0x26,
+  EaselVkRight = 0x27,
+  EaselVkDown = 0x28,
+  EaselVkSnapshot = 0x2C,
+  EaselVkInsert = 0x2D,
+  EaselVkDelete = 0x2E,
+  EaselVkApps = 0x5D,
+  EaselVkNumpad0 = 0x60,
+  EaselVkMultiply = 0x6A,
+  EaselVkAdd = 0x6B,
+  EaselVkSubtract = 0x6D,
+  EaselVkDecimal = 0x6E,
+  EaselVkDivide = 0x6F,
+  EaselVkF1 = 0x70,
+  EaselVkF10 = 0x79,
+  EaselVkF11 = 0x7A,
+  EaselVkF12 = 0x7B,
 };
 
 // ---- Time and diagnostics -----------------------------------------------------------------
 
-uint32_t EaselTickCount();        // milliseconds since an arbitrary start, wraps at 2^32
-const char* EaselBackendName();   // "sdl2:x11", "sdl2:offscreen", "headless", ...
+uint32_t EaselTickCount();       // milliseconds since an arbitrary start, wraps at 2^32
+const char* EaselBackendName();  // "sdl2:x11", "sdl2:offscreen", "headless", ...
 
 #endif  // EASEL_EASEL_H

@@ -36,9 +36,9 @@ enum class MsgKind : uint8_t {
 
 struct Message {
   MsgKind kind = MsgKind::kWake;
-  int vk = 0;       // virtual-key code (EaselVk values, 'A'..'Z', '0'..'9')
-  int code = 0;     // character code for kChar
-  int mods = 0;     // Modifier bits
+  int vk = 0;    // virtual-key code (EaselVk values, 'A'..'Z', '0'..'9')
+  int code = 0;  // character code for kChar
+  int mods = 0;  // Modifier bits
   int x = 0, y = 0;
   int buttons = 0;  // MouseBit bits
   int wheel = 0;
@@ -50,7 +50,7 @@ struct DesktopInfo {
 };
 
 struct WindowDesc {
-  const char* title = "";    // UTF-8
+  const char* title = "";     // UTF-8
   bool systemPlaced = false;  // position and size are the window system's choice
   bool framed = true;         // title bar (not resizable); false: frameless pop-up
   int x = 0, y = 0;           // outer top-left on the desktop

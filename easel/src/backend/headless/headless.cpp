@@ -34,7 +34,9 @@ HeadlessState& State() {
   return state;
 }
 
-bool Available() { return true; }
+bool Available() {
+  return true;
+}
 
 bool QueryDesktop(DesktopInfo* out) {
   std::lock_guard lock(State().mutex);
@@ -103,7 +105,9 @@ void Push(const Entry& e) {
   s.arrived.notify_one();
 }
 
-void Wake() { Push(Entry{Message{}, 0}); }
+void Wake() {
+  Push(Entry{Message{}, 0});
+}
 
 bool LockFrame(Frame* out) {
   HeadlessState& s = State();
@@ -122,15 +126,16 @@ void UnlockFrame() {
   s.repaints.fetch_add(1, std::memory_order_relaxed);
 }
 
-const char* DriverName() { return "memory"; }
+const char* DriverName() {
+  return "memory";
+}
 
 }  // namespace
 
 // No OpenGL: programs that ask for it get -9 from EaselGLSelect and keep drawing flat.
 const Backend kHeadlessBackend = {
-    "headless", Available,    QueryDesktop, CreateWindow, DestroyWindow,
-    WaitMessage, Wake,        LockFrame,    UnlockFrame,  DriverName,
-    nullptr,    nullptr,      nullptr,      nullptr,
+    "headless", Available,   QueryDesktop, CreateWindow, DestroyWindow, WaitMessage, Wake,
+    LockFrame,  UnlockFrame, DriverName,   nullptr,      nullptr,       nullptr,     nullptr,
 };
 
 namespace headless {
@@ -145,7 +150,9 @@ void FailNextWindow() {
   State().failNext = true;
 }
 
-void Inject(const Message& message) { Push(Entry{message, 0}); }
+void Inject(const Message& message) {
+  Push(Entry{message, 0});
+}
 
 void Sync() {
   HeadlessState& s = State();
@@ -170,7 +177,9 @@ uint32_t ScreenPixel(int x, int y) {
                   static_cast<size_t>(x)];
 }
 
-uint64_t RepaintCount() { return State().repaints.load(std::memory_order_relaxed); }
+uint64_t RepaintCount() {
+  return State().repaints.load(std::memory_order_relaxed);
+}
 
 }  // namespace headless
 }  // namespace easel
