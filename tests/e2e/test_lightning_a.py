@@ -80,12 +80,6 @@ def slow_drag(x, wid, x1, y1, x2, y2, mods=()):
     x.settle(0.3)
 
 
-def hold(x, wid, key, seconds):
-    x.focus(wid)
-    x.xdotool("keydown", key, "sleep", seconds, "keyup", key)
-    x.settle(0.3)
-
-
 def main():
     failures = 0
     with XServer() as x:
@@ -144,13 +138,13 @@ def main():
 
             # Down moves the camera back, Up nearer again; Left and Right do nothing to it.
             d1 = distance_from(*[s[0] for s in look(x, wid, "before_zoom")[1]])
-            hold(x, wid, "Down", 1.5)
+            x.hold(wid, "Down", 1.5)
             d2 = distance_from(*[s[0] for s in look(x, wid, "back")[1]])
             assert d2 > d1 + 0.1, (d1, d2)
-            hold(x, wid, "Right", 0.5)
+            x.hold(wid, "Right", 0.5)
             d3 = distance_from(*[s[0] for s in look(x, wid, "right")[1]])
             assert abs(d3 - d2) < 0.08, (d2, d3)
-            hold(x, wid, "Up", 1.5)
+            x.hold(wid, "Up", 1.5)
             d4 = distance_from(*[s[0] for s in look(x, wid, "nearer")[1]])
             assert d4 < d3 - 0.1, (d3, d4)
             print(f"zoom: distance {d1:.2f} -> Down {d2:.2f} -> Right {d3:.2f} -> Up {d4:.2f}")

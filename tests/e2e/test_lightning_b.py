@@ -38,13 +38,6 @@ def scene_centre(shot):
     return centroid(points(shot, GREY) + points(shot, YELLOW))
 
 
-def hold(x, wid, key, seconds):
-    """Holds a key for a measured time in one xdotool run, then lets the frames settle."""
-    x.focus(wid)
-    x.xdotool("keydown", key, "sleep", seconds, "keyup", key)
-    x.settle(0.4)
-
-
 def slow_drag(x, wid, x1, y1, x2, y2, button):
     """A drag in small steps with pauses, so that frames see the pointer move with the
     button down (the program reads only the latest mouse event)."""
@@ -99,32 +92,44 @@ def main():
             assert abs(y3 - bolt_y) < 10, (bolt_y, y3)
             print(f"drags: left {bolt_y:.0f} -> {y1:.0f}, right down -> {y2:.0f}, up -> {y3:.0f}")
 
-            # Flying. How long the program sees a key held depends on the machine, so only the
-            # directions are checked, with the camera first taken well back from the scene.
-            # Down moves back: the terminals close in on the centre; Up moves in again.
-            hold(x, wid, "Down", 0.5)
-            l1, r1, _ = terminals(look(x, wid, "back"))
-            assert l1 > left and r1 < right, (l1, r1)
-            hold(x, wid, "Up", 0.1)
-            l2, r2, _ = terminals(look(x, wid, "forward"))
-            assert l2 < l1 and r2 > r1, (l1, r1, l2, r2)
-            print(f"Down then Up: spheres span {l1}..{r1}, then {l2}..{r2}")
+            # Flying. The frames are not paced, so even the shortest key press carries the
+            # camera far: keys are tapped (the program runs a few milliseconds with the key
+            # held) until the picture changes, and only directions are checked. Down moves
+            # back (the terminals close in on the centre) until the scene is a few pixels
+            # wide, so that even a long tap sideways keeps it in view; Up, held in short
+            # bursts, moves in again.
+            def fly(key, done, tries=10):
+                return x.hold_until(wid, key, 0.002, done, tries, proc=proc)
+
+            def spread(name, narrower, l_ref, r_ref, at_most=800):
+                def done():
+                    l, r, _ = terminals(look(x, wid, name))
+                    if narrower and l > l_ref and r < r_ref and r - l <= at_most:
+                        return l, r
+                    if not narrower and l < l_ref and r > r_ref:
+                        return l, r
+                    return None
+                return done
+
+            x.hold(wid, "Down", 0.3)
+            l1, r1 = fly("Down", spread("back", True, left, right, 10), 40)
+            l2, r2 = x.hold_until(wid, "Up", 0.05, spread("forward", False, l1, r1), 20)
+            print(f"Down then Up: spheres span {left}..{right}, then {l1}..{r1}, "
+                  f"then {l2}..{r2}")
 
             # Right moves the eye to the right (the scene slides left), Left back; "Z" moves it
             # down (the scene rises), "A" up.
+            def centre_moved(name, axis, sign, ref):
+                def done():
+                    now = scene_centre(look(x, wid, name))[axis]
+                    return now if sign * (now - ref) > 2 else None
+                return done
+
             cx0, cy0 = scene_centre(look(x, wid, "before_side"))
-            hold(x, wid, "Right", 0.1)
-            cx1, _ = scene_centre(look(x, wid, "right"))
-            assert cx1 < cx0 - 3, (cx0, cx1)
-            hold(x, wid, "Left", 0.1)
-            cx2, _ = scene_centre(look(x, wid, "left"))
-            assert cx2 > cx1 + 3, (cx1, cx2)
-            hold(x, wid, "z", 0.1)
-            _, cy1 = scene_centre(look(x, wid, "z"))
-            assert cy1 < cy0 - 3, (cy0, cy1)
-            hold(x, wid, "a", 0.1)
-            _, cy2 = scene_centre(look(x, wid, "a"))
-            assert cy2 > cy1 + 3, (cy1, cy2)
+            cx1 = fly("Right", centre_moved("right", 0, -1, cx0), 30)
+            cx2 = fly("Left", centre_moved("left", 0, +1, cx1), 30)
+            cy1 = fly("z", centre_moved("z", 1, -1, cy0), 30)
+            cy2 = fly("a", centre_moved("a", 1, +1, cy1), 30)
             print(f"Right/Left: x {cx0:.0f} -> {cx1:.0f} -> {cx2:.0f}; "
                   f"Z/A: y {cy0:.0f} -> {cy1:.0f} -> {cy2:.0f}")
 

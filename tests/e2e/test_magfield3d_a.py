@@ -71,12 +71,6 @@ def slow_drag(x, wid, x1, y1, x2, y2):
     x.settle(0.4)
 
 
-def hold(x, wid, key, seconds):
-    x.focus(wid)
-    x.xdotool("keydown", key, "sleep", seconds, "keyup", key)
-    x.settle(0.4)
-
-
 def main():
     failures = 0
     with XServer() as x:
@@ -122,20 +116,20 @@ def main():
             # floor's far edge, at depth d + 20, rises towards the middle row), Up nearer.
             grey, poles, _, _ = look(x, wid, "before_keys")
             top0 = floor_box(grey)[1]
-            hold(x, wid, "Right", 0.4)
+            x.hold(wid, "Right", 0.4)
             grey, turned, _, _ = look(x, wid, "right")
             top1 = floor_box(grey)[1]
             assert overlap(poles, turned) < 0.3 and top1 < top0 - 5, (overlap(poles, turned),
                                                                       top0, top1)
-            hold(x, wid, "Left", 0.4)
+            x.hold(wid, "Left", 0.4)
             grey, _, _, _ = look(x, wid, "left")
             top2 = floor_box(grey)[1]
             assert abs(top2 - top0) < 8, (top0, top2)
-            hold(x, wid, "Down", 0.8)
+            x.hold(wid, "Down", 0.8)
             grey, _, _, _ = look(x, wid, "down")
             top3 = floor_box(grey)[1]
             assert top3 < top2 - 5, (top2, top3)
-            hold(x, wid, "Up", 0.8)
+            x.hold(wid, "Up", 0.8)
             grey, _, _, _ = look(x, wid, "up")
             top4 = floor_box(grey)[1]
             assert top4 > top3 + 5, (top3, top4)

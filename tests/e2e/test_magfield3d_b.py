@@ -37,13 +37,6 @@ def hatch_top(shot):
     return min(p[1] for p in pts)
 
 
-def hold(x, wid, key, seconds):
-    """Holds a key for a measured time in one xdotool run, then lets the frames settle."""
-    x.focus(wid)
-    x.xdotool("keydown", key, "sleep", seconds, "keyup", key)
-    x.settle(0.5)
-
-
 def slow_drag(x, wid, x1, y1, x2, y2, button, mods=()):
     """A drag in small steps with pauses, so that frames see the pointer move with the
     button down (the program reads only the latest mouse event)."""
@@ -109,28 +102,30 @@ def main():
             assert abs(back - top) <= 10, (top, back)
             print(f"drags: right and Shift+left keep y {top}; left down {down}, up {back}")
 
-            # Flying: how long the program sees a key held depends on the machine, so only
-            # directions are checked, with the camera first taken well back.
-            hold(x, wid, "Down", 0.6)
+            # Flying: how far a held key takes the camera depends on the machine, so only
+            # directions are checked, with the camera first taken back.
+            x.hold(wid, "Down", 0.4, settle=0.5)
             _, _, s1 = poles(look(x, wid, "back"))
             assert s1 < spread, (spread, s1)
-            hold(x, wid, "Up", 0.15)
-            cx0, cy0, s2 = poles(look(x, wid, "forward"))
-            assert s2 > s1, (s1, s2)
+
+            def spread_wider():
+                cx, cy, s = poles(look(x, wid, "forward"))
+                return (cx, cy, s) if s > s1 else None
+
+            cx0, cy0, s2 = x.hold_until(wid, "Up", 0.1, spread_wider)
             print(f"Down then Up: poles spread {spread} -> {s1} -> {s2} px")
 
-            hold(x, wid, "Right", 0.2)
-            cx1, _, _ = poles(look(x, wid, "right"))
-            assert cx1 < cx0 - 3, (cx0, cx1)
-            hold(x, wid, "Left", 0.2)
-            cx2, _, _ = poles(look(x, wid, "left"))
-            assert cx2 > cx1 + 3, (cx1, cx2)
-            hold(x, wid, "z", 0.2)
-            _, cy1, _ = poles(look(x, wid, "z"))
-            assert cy1 < cy0 - 3, (cy0, cy1)
-            hold(x, wid, "a", 0.2)
-            _, cy2, _ = poles(look(x, wid, "a"))
-            assert cy2 > cy1 + 3, (cy1, cy2)
+            def centre_moved(name, axis, sign, ref):
+                def done():
+                    now = poles(look(x, wid, name))[axis]
+                    return now if sign * (now - ref) > 3 else None
+                return done
+
+            cx1 = x.hold_until(wid, "Right", 0.15, centre_moved("right", 0, -1, cx0))
+            cx2 = x.hold_until(wid, "Left", 0.15, centre_moved("left", 0, +1, cx1))
+            _, cy0, _ = poles(look(x, wid, "before_z"))
+            cy1 = x.hold_until(wid, "z", 0.15, centre_moved("z", 1, -1, cy0))
+            cy2 = x.hold_until(wid, "a", 0.15, centre_moved("a", 1, +1, cy1))
             print(f"Right/Left: x {cx0:.0f} -> {cx1:.0f} -> {cx2:.0f}; "
                   f"Z/A: y {cy0:.0f} -> {cy1:.0f} -> {cy2:.0f}")
 

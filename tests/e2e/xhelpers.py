@@ -16,6 +16,7 @@ Needs: Xvfb, xdotool, ImageMagick (import) and python3-xlib (for close_window on
 """
 
 import os
+import signal
 import struct
 import subprocess
 import time
@@ -236,6 +237,45 @@ class XServer:
     def keyup(self, wid, *keys):
         self.focus(wid)
         self.xdotool("keyup", *keys)
+
+    def hold(self, wid, key, seconds, settle=0.4):
+        """Holds a key for a measured time in one xdotool run, then lets the frames settle."""
+        self.focus(wid)
+        self.xdotool("keydown", key, "sleep", seconds, "keyup", key)
+        self.settle(settle)
+
+    def tap(self, proc, wid, key, run_seconds=0.002):
+        """Lets the program run for a short measured time with a key held: it is stopped
+        while the key goes down and up, so the frames that see the key are only those of
+        run_seconds. Programs whose frames are not paced move by a step per frame, and an
+        xdotool hold is too coarse for them."""
+        self.focus(wid)
+        proc.send_signal(signal.SIGSTOP)
+        try:
+            self.xdotool("keydown", key)
+            proc.send_signal(signal.SIGCONT)
+            time.sleep(run_seconds)
+            proc.send_signal(signal.SIGSTOP)
+            self.xdotool("keyup", key)
+        finally:
+            proc.send_signal(signal.SIGCONT)
+        self.settle(0.3)
+
+    def hold_until(self, wid, key, seconds, done, tries=10, proc=None):
+        """Holds a key in bursts until done() returns something other than None, and returns
+        that. With proc, each burst is a tap() of that process for the given seconds.
+
+        How far a held key takes a program depends on the machine's frame rate, so tests of
+        flying keys check the direction of the change this way, not its size."""
+        for _ in range(tries):
+            if proc is None:
+                self.hold(wid, key, seconds)
+            else:
+                self.tap(proc, wid, key, seconds)
+            result = done()
+            if result is not None:
+                return result
+        raise AssertionError(f"{key} held {tries} times without the expected change")
 
     def type_text(self, wid, text, delay_ms=30):
         """Types printable text character by character."""
