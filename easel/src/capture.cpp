@@ -493,15 +493,18 @@ void Finish() {
   }
 }
 
-void detail::Shown() {
-  if (state.load(std::memory_order_relaxed) == kUnset) SetupFromEnvironment();
-  if (state.load(std::memory_order_relaxed) != kOn) return;
+namespace {
+
+// One more frame: its checksum, PNG and GIF frame as the settings ask. given is the frame's
+// picture when the caller has it (an OpenGL window frame); otherwise the shown page is read,
+// and copied only when a picture is wanted.
+void TakeFrame(const Picture* given) {
   State& s = Capture();
   ++s.frame;
   if (s.checksums) {
     uint64_t sum = 0;
-    if (ShownChecksum(&sum))
-      std::fprintf(s.checksums, "%" PRIu64 " %016" PRIx64 "\n", s.frame, sum);
+    const bool have = given ? (sum = Checksum(*given), true) : ShownChecksum(&sum);
+    if (have) std::fprintf(s.checksums, "%" PRIu64 " %016" PRIx64 "\n", s.frame, sum);
   }
   const std::vector<uint64_t>& frames = s.settings.pngFrames;
   while (s.nextPng < frames.size() && frames[s.nextPng] < s.frame) ++s.nextPng;
@@ -511,13 +514,34 @@ void detail::Shown() {
   const bool gifNow = !s.settings.gif.empty() && !s.gifFailed && s.gifTaken < s.settings.gifFrames;
   if (!pngNow && !pngLast && !gifNow) return;
   Picture picture;
-  if (!ShownPicture(&picture)) return;
+  if (given) {
+    picture = *given;
+  } else if (!ShownPicture(&picture)) {
+    return;
+  }
   if (pngNow) SavePng(FramePath(s.frame), picture);
   if (gifNow) TakeGifFrame(picture);
   if (pngLast) {
     s.last = std::move(picture);
     s.haveLast = true;
   }
+}
+
+}  // namespace
+
+void detail::Shown() {
+  if (state.load(std::memory_order_relaxed) == kUnset) SetupFromEnvironment();
+  if (state.load(std::memory_order_relaxed) != kOn) return;
+  TakeFrame(nullptr);
+}
+
+bool Capturing() {
+  if (detail::state.load(std::memory_order_relaxed) == kUnset) SetupFromEnvironment();
+  return detail::state.load(std::memory_order_relaxed) == kOn;
+}
+
+void OnWindowFrame(const Picture& frame) {
+  if (Capturing()) TakeFrame(&frame);
 }
 
 void PrintScreen() {

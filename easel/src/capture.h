@@ -9,7 +9,10 @@
 //                               ("10,50,200", "last" for the last frame shown; default "last")
 //   EASEL_CAPTURE_GIF=path      an animation of the first EASEL_CAPTURE_GIF_FRAMES (default 200)
 //                               shown pages
-// Frames are counted from 1 at every EaselSetShowPage (EaselUpdate(2) shows through it).
+// Frames are counted from 1 at every EaselSetShowPage (EaselUpdate(2) shows through it) and at
+// every EaselUpdate(2) that swaps an OpenGL window context; those frames are the window's
+// pixels read back before the swap, written as true-colour PNGs (no GIF: they have no palette).
+// A program drawing straight onto the shown page (direct mode) ends a frame at each EaselSleep.
 //
 // Print Screen (a key the key table does not have, so no program sees it) saves the shown page
 // as easel-<program>-<date>-<time>.png in $EASEL_SCREENSHOT_DIR or the current directory (on
@@ -39,6 +42,12 @@ void Shown();
 inline void OnShow() {
   if (detail::state.load(std::memory_order_relaxed) != 1) detail::Shown();
 }
+// Whether frames are being captured; an OpenGL window frame is read back only then.
+bool Capturing();
+// An OpenGL window frame, read back just before the swap that shows it, counts as a shown
+// frame of its own (program thread).
+struct Picture;
+void OnWindowFrame(const Picture& frame);
 // Print Screen went down in the window (window thread).
 void PrintScreen();
 // Completes what is being written (GIF, checksums, the "last" PNG). Runs at exit; idempotent.

@@ -456,6 +456,9 @@ void EaselUpdate(int16_t how) {
 }
 
 void EaselSleep(uint16_t ms) {
+  // A program that draws straight onto the shown page never shows one: its pauses end its
+  // frames, for the checksums and captures.
+  if (Lib().direct.load(std::memory_order_relaxed)) easel::capture::OnShow();
   if (easel::tape::SkipSleep()) return;
   easel::Stats& stats = easel::GetStats();
   if (!stats.enabled.load(std::memory_order_relaxed)) return easel::SleepMs(ms);

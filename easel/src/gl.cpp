@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "capture.h"
 #include "core.h"
 #include "easel/easel.h"
 #include "palette.h"
@@ -184,10 +185,35 @@ void ReleaseContexts() {
   std::vector<uint8_t>().swap(s.drawn);
 }
 
+namespace {
+
+// The window context's back buffer, top row first, as a true-colour picture (0x00BBGGRR).
+capture::Picture ReadBackBuffer(int width, int height) {
+  capture::Picture p;
+  p.indexed = false;
+  p.width = width;
+  p.height = height;
+  const auto w = static_cast<size_t>(width), h = static_cast<size_t>(height);
+  std::vector<uint32_t> bottomUp(w * h);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glReadBuffer(GL_BACK);
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+  p.pixels.resize(w * h);
+  for (size_t y = 0; y < h; ++y) {
+    const uint32_t* from = &bottomUp[(h - 1 - y) * w];
+    uint32_t* to = &p.pixels[y * w];
+    for (size_t x = 0; x < w; ++x) to[x] = from[x] & 0x00FFFFFFu;  // alpha is not shown
+  }
+  return p;
+}
+
+}  // namespace
+
 bool SwapIfWindowSelected() {
   State& s = S();
   if (!s.exist || !s.windowSelected || s.current != GLContext::kWindow) return false;
   if (!BeginOperation()) return true;
+  if (capture::Capturing()) capture::OnWindowFrame(ReadBackBuffer(s.width, s.height));
   // No lock: the swap touches only the window context's buffers.
   Lib().backend->GLSwapWindow();
   return true;

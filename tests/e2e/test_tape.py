@@ -13,10 +13,12 @@ import subprocess
 import sys
 import tempfile
 import time
-import zlib
 
 sys.path.insert(0, os.path.dirname(__file__))
 from xhelpers import XServer  # noqa: E402
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tapes"))
+from check_tape import read_png  # noqa: E402
 
 PROGRAMS = os.path.join(os.environ["EASEL_BUILD_DIR"], "programs")
 OUT = os.environ.get("EASEL_E2E_OUT", "/tmp")
@@ -35,42 +37,6 @@ def wait_exit(proc, seconds):
         raise AssertionError(f"still running {seconds} s after being asked to end")
 
 
-def read_png(path):
-    """(width, height, colour type, palette [(r, g, b)], rows of samples) of an 8-bit PNG."""
-    data = open(path, "rb").read()
-    assert data[:8] == b"\x89PNG\r\n\x1a\n", f"{path} is not a PNG"
-    pos, idat, palette = 8, b"", []
-    while pos < len(data):
-        length, tag = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        if tag == b"IHDR":
-            width, height, depth, ctype = struct.unpack(">IIBB", body[:10])
-            assert depth == 8, depth
-        elif tag == b"PLTE":
-            palette = [tuple(body[i:i + 3]) for i in range(0, len(body), 3)]
-        elif tag == b"IDAT":
-            idat += body
-        pos += 12 + length
-    bpp = {3: 1, 2: 3}[ctype]
-    raw, stride, rows, prev = zlib.decompress(idat), width * bpp, [], bytearray(width * bpp)
-    for y in range(height):
-        f, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            a = line[i - bpp] if i >= bpp else 0
-            b, c = prev[i], prev[i - bpp] if i >= bpp else 0
-            if f == 1:
-                line[i] = (line[i] + a) & 255
-            elif f == 2:
-                line[i] = (line[i] + b) & 255
-            elif f == 3:
-                line[i] = (line[i] + (a + b) // 2) & 255
-            elif f == 4:
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
-        rows.append(bytes(line))
-        prev = line
-    return width, height, ctype, palette, rows
 
 
 def read_gif_structure(path):
