@@ -195,6 +195,25 @@ TEST_F(Capture, ChecksumsNameEveryShownFrame) {
   EXPECT_NE(expected[1], expected[3]);
 }
 
+TEST_F(Capture, PausesEndTheFramesOfDirectDrawingOnly) {
+  const fs::path dir = FreshDir("pauses");
+  easel::capture::Settings s;
+  s.checksums = (dir / "sums").string();
+  easel::capture::Configure(s);
+  EaselSetDrawPage(0);
+  EaselSetShowPage(0);  // frame 1
+  EaselPixel(5, 5, EaselColors[15]);
+  EaselSleep(0);  // drawing on the shown page: frame 2
+  EaselSleep(0);  // frame 3
+  EaselSetDrawPage(1);
+  EaselSleep(0);  // drawing off screen: no frame
+  easel::capture::Finish();
+  std::ifstream in(dir / "sums");
+  std::vector<std::string> frames;
+  for (std::string frame, sum; in >> frame >> sum;) frames.push_back(frame);
+  EXPECT_EQ(frames, (std::vector<std::string>{"1", "2", "3"}));
+}
+
 TEST_F(Capture, ChecksumsCoverThePalette) {
   DrawFrame(0);
   Picture p = Shown();

@@ -14,12 +14,14 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 #include <thread>
 
 #include "backend/headless/headless.h"
+#include "capture.h"
 #include "core.h"
 #include "easel/easel.h"
 #include "palette.h"
@@ -196,6 +198,36 @@ TEST_F(GLOffscreen, WindowContextDrawingNeverTouchesThePages) {
     EXPECT_EQ(PagePixel(page, 150, 150), 0u);
     EXPECT_EQ(PagePixel(page, 10, 10), 0u);
   }
+}
+
+TEST_F(GLOffscreen, CapturedWindowFramesAreTheBackBufferTopRowFirst) {
+  const std::string sums = ::testing::TempDir() + "gl_window_frames.sums";
+  easel::capture::Settings settings;
+  settings.checksums = sums;
+  easel::capture::Configure(settings);
+  EaselGLSelect(true);
+  PixelProjection();
+  glClearColor(1, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  FillRect(100, 50, 300, 90, 0, 1, 0);  // near the top: a flipped read-back shows it low
+  glFlush();
+  EaselUpdate(2);
+  easel::capture::Configure(easel::capture::Settings{});
+
+  easel::capture::Picture expected;
+  expected.indexed = false;
+  expected.width = 800;
+  expected.height = 600;
+  expected.pixels.assign(800 * 600, 0x0000FFu);  // 0x00BBGGRR
+  for (int y = 50; y < 90; ++y)
+    for (int x = 100; x < 300; ++x) expected.pixels[static_cast<size_t>(y * 800 + x)] = 0x00FF00u;
+  char line[64];
+  std::snprintf(line, sizeof line, "1 %016llx",
+                static_cast<unsigned long long>(easel::capture::Checksum(expected)));
+  std::ifstream in(sums);
+  std::string got;
+  std::getline(in, got);
+  EXPECT_EQ(got, line) << "one frame, the swapped window's pixels";
 }
 
 // Each sync point lays the bitmap context's drawing over the draw page of that moment.
