@@ -512,6 +512,13 @@ void WaitMessage(Message* out) {
   }
   SDL_Event e;
   for (;;) {
+    // What the window system has delivered comes before a wake. A program that shows pages
+    // faster than they are painted has a wake pending every time this thread comes back here;
+    // taking the wake first, it would paint back to back and never read a key or a click.
+    if (SDL_PollEvent(&e) != 0) {
+      if (Translate(e, out)) return;
+      continue;
+    }
     if (g_wakePending.exchange(false, std::memory_order_acquire)) {
       out->kind = MsgKind::kWake;
       return;
