@@ -1,10 +1,11 @@
 // The rasteriser. See raster.h for the pixel rules; this file explains how they are met.
 //
 // Everything clips before it walks: a thin line computes its first and last visible step in
-// closed form, wide lines and circles go row by row over the visible rows only. Integer
-// arithmetic is exact everywhere; where a square of a coordinate appears the code works in
-// 64 bits, and in 128 bits when the inputs are large enough that 64 could overflow (any int is
-// accepted: the fast 64-bit path covers every coordinate a program can produce).
+// closed form (a solid one wholly on the surface skips that and walks from both ends), wide lines
+// and circles go row by row over the visible rows only. Integer arithmetic is exact everywhere;
+// where a square of a coordinate appears the code works in 64 bits, and in 128 bits when the inputs
+// are large enough that 64 could overflow (any int is accepted: the fast 64-bit path covers every
+// coordinate a program can produce).
 #include "raster.h"
 
 #include <algorithm>
@@ -232,6 +233,48 @@ ThinWalk ClipThin(i64 m1, i64 n1, i64 dmaj, i64 dmin, int sm, int sn, i64 majExt
   w.k0 = static_cast<i64>(k0);
   w.d0 = static_cast<i64>(2 * W(dmin) * (W(lo) + 1) - dmaj - 2 * W(dmaj) * k0);
   return w;
+}
+
+// A solid line with both end points on the surface, so nothing to clip: steps 0..n-1
+// (n = dmaj >= 1) from p, where majStep and minStep move one pixel along the major and minor
+// axes. It is walked from both ends at once, step 0 forwards and step n-1 backwards, each walk
+// taking (n + 1) / 2 steps; when n is odd they meet on the middle pixel and both set it. The
+// two walks share nothing, so the processor overlaps their steps.
+//
+// Walking backwards uses the error term of the forward walk. D(i) always lies in
+// (2 dmin - 2 dmaj, 2 dmin]; a minor step after pixel i leaves D(i + 1) <= 4 dmin - 2 dmaj and
+// no minor step leaves it above, so going back from step i the minor axis steps back exactly
+// when D(i) <= 4 dmin - 2 dmaj. The last step has k(n - 1) = dmin, less one when 2 dmin >= n,
+// and so D(n - 1) = dmaj * (2 dmin - 1 - 2 k(n - 1)).
+//
+// Each walk keeps its error term biased so that it is negative exactly when the minor axis
+// steps (forwards -D, backwards D - (4 dmin - 2 dmaj) - 1), and takes the step through the
+// sign mask rather than a branch: the minor steps of a short line follow no pattern a branch
+// predictor could learn, and compilers turn a plain condition here back into a jump.
+template <typename T>
+void SolidInsideLine(T* p, std::ptrdiff_t majStep, std::ptrdiff_t minStep, i64 dmaj, i64 dmin,
+                     T c) {
+  const i64 twoMaj = 2 * dmaj, twoMin = 2 * dmin;
+  const i64 kEnd = dmin - (twoMin >= dmaj ? 1 : 0);
+  // Offsets from p rather than pointers: the backward walk ends one step before the start,
+  // which may lie outside the surface.
+  std::ptrdiff_t a = 0;
+  i64 ea = dmaj - twoMin;
+  std::ptrdiff_t b =
+      static_cast<std::ptrdiff_t>(dmaj - 1) * majStep + static_cast<std::ptrdiff_t>(kEnd) * minStep;
+  i64 eb = dmaj * (twoMin - 1 - 2 * kEnd) - (2 * twoMin - twoMaj) - 1;
+  for (i64 m = (dmaj + 1) / 2; m > 0; --m) {
+    p[a] = c;
+    p[b] = c;
+    const i64 ma = ea >> 63, mb = eb >> 63;  // all ones where the minor axis steps
+    a += majStep + (static_cast<std::ptrdiff_t>(ma) & minStep);
+    b -= majStep + (static_cast<std::ptrdiff_t>(mb) & minStep);
+    // Subtracting first keeps the masked add alone on the path from one term to the next.
+    ea -= twoMin;
+    eb -= twoMin;
+    ea += ma & twoMaj;
+    eb += mb & twoMaj;
+  }
 }
 
 template <typename T>
@@ -660,15 +703,18 @@ const uint8_t kHatchRows[6][8] = {
     {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81},  // diagonal cross
 };
 
-template <typename T>
-void Pixel(const Surface<T>& s, int x, int y, T c) {
-  if (Empty(s) || x < 0 || y < 0 || x >= s.width || y >= s.height) return;
-  s.pixels[Offset(s, x, y)] = c;
-}
+namespace {
 
 template <typename T>
-void Line(const Surface<T>& s, int x1, int y1, int x2, int y2, const Pen& pen, T c,
-          DashState* dash) {
+inline bool OnSurface(const Surface<T>& s, int x, int y) {
+  return x >= 0 && x < s.width && y >= 0 && y < s.height;
+}
+
+// Every pen and any end points: clipped thin lines, patterns and wide pens. Kept out of Line so
+// that the common case there stays a short function.
+template <typename T>
+[[gnu::noinline]] void AnyLine(const Surface<T>& s, int x1, int y1, int x2, int y2, const Pen& pen,
+                               T c, DashState* dash) {
   if (pen.style == PenStyle::kNull) return;
   if (pen.thickness > 1) {
     WideLine(s, x1, y1, x2, y2, pen.thickness, c);
@@ -676,6 +722,32 @@ void Line(const Surface<T>& s, int x1, int y1, int x2, int y2, const Pen& pen, T
   }
   DashTable mask;
   ThinLine(s, x1, y1, x2, y2, PatternOf(pen, mask), c, dash);
+}
+
+}  // namespace
+
+template <typename T>
+void Line(const Surface<T>& s, int x1, int y1, int x2, int y2, const Pen& pen, T c,
+          DashState* dash) {
+  // The common case: a solid thin pen with both end points on the surface (which is convex, so
+  // it holds every pixel between them) needs neither clipping nor a pattern.
+  if (pen.style == PenStyle::kSolid && pen.thickness <= 1 && s.pixels != nullptr &&
+      OnSurface(s, x1, y1) && OnSurface(s, x2, y2)) {
+    // Directions and axes are picked with masks: they are as random as the lines, and a
+    // mispredicted branch would cost more than a short line's whole walk.
+    const i64 dx = std::abs(x2 - x1), dy = std::abs(y2 - y1);
+    const i64 xMajor = -i64{dx >= dy};  // all ones when x is the major axis
+    const i64 dmaj = dy ^ ((dx ^ dy) & xMajor), dmin = dx + dy - dmaj;
+    if (dash) dash->counter = Phase(dash->counter + dmaj);
+    if (dmaj == 0) return;
+    const i64 left = -i64{x2 < x1}, up = -i64{y2 < y1};
+    const i64 stepX = 1 | left, stepY = (i64{s.pitch} ^ up) - up;
+    const i64 majStep = stepY ^ ((stepX ^ stepY) & xMajor), minStep = stepX + stepY - majStep;
+    SolidInsideLine(s.pixels + Offset(s, x1, y1), static_cast<std::ptrdiff_t>(majStep),
+                    static_cast<std::ptrdiff_t>(minStep), dmaj, dmin, c);
+    return;
+  }
+  AnyLine(s, x1, y1, x2, y2, pen, c, dash);
 }
 
 template <typename T>
@@ -853,7 +925,6 @@ void ToRgb(const Surface32& src, uint32_t* dst, int dstPitch) {
 }
 
 #define EASEL_RASTER_INSTANTIATE(T)                                                        \
-  template void Pixel<T>(const Surface<T>&, int, int, T);                                  \
   template void Line<T>(const Surface<T>&, int, int, int, int, const Pen&, T, DashState*); \
   template void Circle<T>(const Surface<T>&, int, int, int, const Pen&, T);                \
   template void FillRect<T>(const Surface<T>&, int, int, int, int, const Brush<T>&);       \

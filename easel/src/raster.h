@@ -18,6 +18,7 @@
 #ifndef EASEL_RASTER_H
 #define EASEL_RASTER_H
 
+#include <cstddef>
 #include <cstdint>
 
 namespace easel::raster {
@@ -73,8 +74,13 @@ struct Brush {
 // falling one (\) those with x = y (all mod 8); the crosses are unions.
 extern const uint8_t kHatchRows[6][8];
 
+// Defined here: it is called once per line for the end pixel, and a call would cost more than
+// the store.
 template <typename T>
-void Pixel(const Surface<T>& s, int x, int y, T c);
+inline void Pixel(const Surface<T>& s, int x, int y, T c) {
+  if (s.pixels == nullptr || x < 0 || y < 0 || x >= s.width || y >= s.height) return;
+  s.pixels[static_cast<std::ptrdiff_t>(y) * s.pitch + x] = c;
+}
 
 // One segment. dash may be null for a fresh pattern.
 template <typename T>

@@ -393,6 +393,55 @@ TEST(ThinLine, HugeCoordinatesMatchClosedForm) {
   EXPECT_EQ(c.Count(1), 16);
 }
 
+// A solid thin line with both end points on the surface is walked from both ends at once, with
+// no clipping. Compare it with the reference walk in every direction up to 12 steps from a
+// point, and on random lines of every length, most on the surface and some across its edges,
+// for both pixel types; the dash counter must still advance by the steps walked.
+template <typename T>
+void SolidLinesMatchTheWalk(uint64_t seed) {
+  const int w = 61, h = 47;
+  const T colour = static_cast<T>(0x5A5A5A5Au);
+  std::mt19937_64 rng(seed);
+  auto check = [&](int x1, int y1, int x2, int y2) -> ::testing::AssertionResult {
+    const int start = static_cast<int>(rng() % 48);
+    Canvas<T> got(w, h), want(w, h);
+    DashState dash{start};
+    Line<T>(got.s(), x1, y1, x2, y2, Pen{}, colour, &dash);
+    auto plot = Plotter(want, colour);
+    i64 steps = 0;
+    RefWalk(x1, y1, x2, y2, [&](i64 i, i64 x, i64 y) {
+      plot(x, y);
+      steps = i + 1;
+    });
+    auto result = SameSurface(got, want);
+    if (result && !got.GuardIntact()) result = ::testing::AssertionFailure() << "guard written";
+    if (result && dash.counter != (start + steps) % 48)
+      result = ::testing::AssertionFailure() << "dash counter " << dash.counter;
+    return result << " line " << x1 << "," << y1 << " -> " << x2 << "," << y2;
+  };
+  for (int dy = -12; dy <= 12; ++dy) {
+    for (int dx = -12; dx <= 12; ++dx) ASSERT_TRUE(check(30, 23, 30 + dx, 23 + dy));
+  }
+  auto near = [&](int extent) { return static_cast<int>(rng() % (extent + 4)) - 2; };
+  for (int iter = 0; iter < 4000; ++iter) {
+    const int x1 = near(w), y1 = near(h);
+    if (iter % 2) {
+      ASSERT_TRUE(check(x1, y1, near(w), near(h)));
+    } else {
+      const int reach = 1 + static_cast<int>(rng() % 6);
+      ASSERT_TRUE(check(x1, y1, x1 + static_cast<int>(rng() % (2 * reach + 1)) - reach,
+                        y1 + static_cast<int>(rng() % (2 * reach + 1)) - reach));
+    }
+  }
+}
+
+TEST(ThinLine, SolidLinesOnTheSurfaceMatchTheWalkEightBit) {
+  SolidLinesMatchTheWalk<uint8_t>(5);
+}
+TEST(ThinLine, SolidLinesOnTheSurfaceMatchTheWalkTrueColour) {
+  SolidLinesMatchTheWalk<uint32_t>(6);
+}
+
 TEST(ThinLine, DashPatternsAlongAStraightRun) {
   struct Case {
     Pen pen;
