@@ -28,7 +28,10 @@ using launcher::model;
 // A stand-in demo: writes its environment beside itself, counts its starts and ends.
 void WriteFakeDemo(const fs::path& dir, const std::string& name) {
   const fs::path path = dir / name;
-  std::ofstream(path) << "#!/bin/sh\nenv > \"$0.env\"\necho started >> \"$0.log\"\n";
+  // The environment appears whole or not at all (renamed into place), so a reader never sees
+  // half of it.
+  std::ofstream(path) << "#!/bin/sh\nenv > \"$0.env.part\"\nmv \"$0.env.part\" \"$0.env\"\n"
+                         "echo started >> \"$0.log\"\n";
   fs::permissions(path, fs::perms::owner_all);
 }
 
@@ -36,7 +39,6 @@ std::string WaitForFile(const fs::path& path) {
   for (int i = 0; i < 500 && !fs::exists(path); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));  // let the writer finish
   std::ifstream in(path);
   std::stringstream ss;
   ss << in.rdbuf();
@@ -154,7 +156,7 @@ TEST_F(Launcher, ArrowsAndEnterStartTheChosenDemoWithoutTapeVariables) {
   EXPECT_FALSE(fs::exists(dir_ / "blackhole.env"));
 
   // Once it has ended the launcher reaps it and says so.
-  for (int i = 0; i < 200 && !model.running.empty(); ++i) ASSERT_TRUE(launcher::Frame());
+  for (int i = 0; i < 1000 && !model.running.empty(); ++i) ASSERT_TRUE(launcher::Frame());
   EXPECT_TRUE(model.running.empty());
   EXPECT_NE(model.status.find("attractor_path has ended"), std::string::npos);
 }
@@ -169,7 +171,7 @@ TEST_F(Launcher, AClickStartsTheDemoUnderThePointer) {
   ASSERT_TRUE(launcher::Frame());  // held: started once
   EXPECT_NE(WaitForFile(dir_ / "troops.env"), "");
   Mouse(easel::MsgKind::kMouseUp, 300, RowCentre(4), 0);
-  for (int i = 0; i < 200 && !model.running.empty(); ++i) ASSERT_TRUE(launcher::Frame());
+  for (int i = 0; i < 1000 && !model.running.empty(); ++i) ASSERT_TRUE(launcher::Frame());
   EXPECT_EQ(WaitForFile(dir_ / "troops.log"), "started\n");
 }
 
