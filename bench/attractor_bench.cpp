@@ -10,6 +10,7 @@
 #include "backend/headless/headless.h"
 #include "common/random.h"
 #include "core.h"
+#include "program_bench.h"
 
 namespace {
 
@@ -35,29 +36,14 @@ void Frames(benchmark::State& state) {
     MovePointer(frame);
     attractor::Frame();
   }
-  easel::Stats& stats = easel::GetStats();
-  stats.Reset();
-  stats.enabled = true;
-  const uint64_t start = easel::NowNs();
-  double frames = 0;
   int frame = 300;
-  for (auto _ : state) {
+  const program_bench::FrameFigures f = program_bench::TimeFrames(state, [&] {
     if (frame % 4 == 0) MovePointer(frame);
     attractor::Frame();
     ++frame;
-    ++frames;
-  }
-  const auto total = static_cast<double>(easel::NowNs() - start);
-  stats.enabled = false;
+  });
   attractor::End();
-  const auto draw = static_cast<double>(stats.drawNs.load());
-  const auto paints = static_cast<double>(stats.paints.load());
-  state.counters["fps"] = frames * 1e9 / total;
-  state.counters["model_us"] = (total - draw) / 1e3 / frames;
-  state.counters["draw_us"] = draw / 1e3 / frames;
-  state.counters["present_us"] =
-      paints > 0 ? static_cast<double>(stats.paintNs.load()) / 1e3 / paints : 0;
-  state.counters["presents_per_frame"] = paints / frames;
+  program_bench::ReportWallSplit(state, f, program_bench::Pauses::kCounted);
 }
 
 // One separation pass over a crowd packed into a small square: the O(n^2) heart of a frame.

@@ -10,6 +10,7 @@
 #include "backend/headless/headless.h"
 #include "common/random.h"
 #include "core.h"
+#include "program_bench.h"
 
 namespace {
 
@@ -36,27 +37,10 @@ void Frames(benchmark::State& state) {
   if (state.range(1)) FillToTheLimits();
   // A few frames first, so the particles are on their way rather than where they were put.
   for (int frame = 0; frame < 20; ++frame) attractor_path::Frame();
-  easel::Stats& stats = easel::GetStats();
-  stats.Reset();
-  stats.enabled = true;
-  const uint64_t start = easel::NowNs();
-  double frames = 0;
-  for (auto _ : state) {
-    attractor_path::Frame();
-    ++frames;
-  }
-  const auto total = static_cast<double>(easel::NowNs() - start);
-  stats.enabled = false;
+  const program_bench::FrameFigures f = program_bench::TimeFrames(state, attractor_path::Frame);
   attractor_path::End();
   attractor_path::summation = attractor_path::Summation::kSkipNegligible;
-  const auto draw = static_cast<double>(stats.drawNs.load());
-  const auto paints = static_cast<double>(stats.paints.load());
-  state.counters["fps"] = frames * 1e9 / total;
-  state.counters["model_us"] = (total - draw) / 1e3 / frames;
-  state.counters["draw_us"] = draw / 1e3 / frames;
-  state.counters["present_us"] =
-      paints > 0 ? static_cast<double>(stats.paintNs.load()) / 1e3 / paints : 0;
-  state.counters["presents_per_frame"] = paints / frames;
+  program_bench::ReportWallSplit(state, f, program_bench::Pauses::kCounted);
 }
 
 BENCHMARK(Frames)

@@ -7,34 +7,16 @@
 
 #include "binarystars.h"
 #include "core.h"
+#include "program_bench.h"
 
 namespace {
 
 void Frames(benchmark::State& state) {
   setenv("EASEL_BACKEND", "headless", 1);
   binarystars::Start();
-  easel::Stats& stats = easel::GetStats();
-  stats.Reset();
-  stats.enabled = true;
-  const uint64_t start = easel::NowNs();
-  double frames = 0;
-  for (auto _ : state) {
-    binarystars::Frame();
-    ++frames;
-  }
-  const auto total = static_cast<double>(easel::NowNs() - start);
-  stats.enabled = false;
+  const program_bench::FrameFigures f = program_bench::TimeFrames(state, binarystars::Frame);
   binarystars::End();
-  const auto draw = static_cast<double>(stats.drawNs.load());
-  const auto sleep = static_cast<double>(stats.sleepNs.load());
-  const auto paints = static_cast<double>(stats.paints.load());
-  state.counters["fps"] = frames * 1e9 / total;
-  state.counters["fps_unpaused"] = frames * 1e9 / (total - sleep);
-  state.counters["model_us"] = (total - draw - sleep) / 1e3 / frames;
-  state.counters["draw_us"] = draw / 1e3 / frames;
-  state.counters["present_us"] =
-      paints > 0 ? static_cast<double>(stats.paintNs.load()) / 1e3 / paints : 0;
-  state.counters["presents_per_frame"] = paints / frames;
+  program_bench::ReportWallSplit(state, f, program_bench::Pauses::kLeftOut);
 }
 
 // Gravity alone: every body's pull on every other.

@@ -6,6 +6,7 @@
 
 #include "core.h"
 #include "galaxies.h"
+#include "program_bench.h"
 
 namespace {
 
@@ -13,29 +14,9 @@ void Frames(benchmark::State& state) {
   setenv("EASEL_BACKEND", "headless", 1);
   galaxies::Start();
   galaxies::model.kind = static_cast<int32_t>(state.range(0));
-  easel::Stats& stats = easel::GetStats();
-  stats.Reset();
-  stats.enabled = true;
-  const uint64_t start = easel::NowNs();
-  double frames = 0;
-  for (auto _ : state) {
-    galaxies::Frame();
-    ++frames;
-  }
-  const auto total = static_cast<double>(easel::NowNs() - start);
-  stats.enabled = false;
+  const program_bench::FrameFigures f = program_bench::TimeFrames(state, galaxies::Frame);
   galaxies::End();
-  const auto draw = static_cast<double>(stats.drawNs.load());
-  const auto sleep = static_cast<double>(stats.sleepNs.load());
-  const auto paints = static_cast<double>(stats.paints.load());
-  state.counters["fps"] = frames * 1e9 / total;
-  // Without the program's pause: what the machine could do.
-  state.counters["fps_unpaused"] = frames * 1e9 / (total - sleep);
-  state.counters["model_us"] = (total - draw - sleep) / 1e3 / frames;
-  state.counters["draw_us"] = draw / 1e3 / frames;
-  state.counters["present_us"] =
-      paints > 0 ? static_cast<double>(stats.paintNs.load()) / 1e3 / paints : 0;
-  state.counters["presents_per_frame"] = paints / frames;
+  program_bench::ReportWallSplit(state, f, program_bench::Pauses::kLeftOut);
 }
 
 BENCHMARK(Frames)->DenseRange(1, 4)->Unit(benchmark::kMillisecond)->MinTime(2);

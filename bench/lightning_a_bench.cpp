@@ -11,34 +11,22 @@
 #include "core.h"
 #include "easel/easel.h"
 #include "lightning_a.h"
+#include "program_bench.h"
 
 namespace {
 
 using lightning_a::model;
 
 bool StartWithOpenGL(benchmark::State& state) {
-  setenv("EASEL_BACKEND", "sdl2", 1);
-  lightning_a::Start();
-  if (EaselResult() != 0) {
-    state.SkipWithError("no OpenGL window");
-    lightning_a::End();
-    return false;
-  }
-  state.SetLabel(EaselBackendName());
-  return true;
+  return program_bench::StartWithOpenGL(state, lightning_a::Start, lightning_a::End);
 }
 
 // The program's own loop: Frame() draws, flushes and swaps.
 void Program(benchmark::State& state) {
   if (!StartWithOpenGL(state)) return;
-  const uint64_t start = easel::NowNs();
-  double frames = 0;
-  for (auto _ : state) {
-    lightning_a::Frame();
-    ++frames;
-  }
-  glFinish();
-  state.counters["fps"] = frames * 1e9 / static_cast<double>(easel::NowNs() - start);
+  const program_bench::FrameFigures f = program_bench::TimeFrames(
+      state, lightning_a::Frame, program_bench::LibraryTiming::kOff, [] { glFinish(); });
+  state.counters["fps"] = f.frames * 1e9 / f.wallNs;
   lightning_a::End();
 }
 

@@ -12,36 +12,25 @@
 #include "core.h"
 #include "easel/easel.h"
 #include "magfield3d_a.h"
+#include "program_bench.h"
 
 namespace {
 
 using magfield3d_a::model;
 
 bool StartWithOpenGL(benchmark::State& state) {
-  setenv("EASEL_BACKEND", "sdl2", 1);
-  magfield3d_a::Start();
-  if (EaselResult() != 0) {
-    state.SkipWithError("no OpenGL window");
-    magfield3d_a::End();
-    return false;
-  }
+  if (!program_bench::StartWithOpenGL(state, magfield3d_a::Start, magfield3d_a::End)) return false;
   RandomSeedWith(1);  // the same scene in every run
   magfield3d_a::PlaceScene();
-  state.SetLabel(EaselBackendName());
   return true;
 }
 
 // The program's own loop: Frame() steps the tracers, draws, flushes and swaps.
 void Program(benchmark::State& state) {
   if (!StartWithOpenGL(state)) return;
-  const uint64_t start = easel::NowNs();
-  double frames = 0;
-  for (auto _ : state) {
-    magfield3d_a::Frame();
-    ++frames;
-  }
-  glFinish();
-  state.counters["fps"] = frames * 1e9 / static_cast<double>(easel::NowNs() - start);
+  const program_bench::FrameFigures f = program_bench::TimeFrames(
+      state, magfield3d_a::Frame, program_bench::LibraryTiming::kOff, [] { glFinish(); });
+  state.counters["fps"] = f.frames * 1e9 / f.wallNs;
   magfield3d_a::End();
 }
 

@@ -12,7 +12,6 @@
 //   BM_Field        the field pass alone.
 //   BM_Project      the projection pass alone (nothing drawn).
 #include <benchmark/benchmark.h>
-#include <time.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -21,6 +20,7 @@
 #include "core.h"
 #include "easel/easel.h"
 #include "magfield3d_b.h"
+#include "program_bench.h"
 
 namespace {
 
@@ -102,9 +102,7 @@ int ProjectPass() {
 }
 
 double ThreadCpuMs() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+  return program_bench::ThreadCpuNs() / 1e6;
 }
 
 double WallMs() {

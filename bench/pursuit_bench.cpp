@@ -8,6 +8,7 @@
 
 #include "backend/headless/headless.h"
 #include "core.h"
+#include "program_bench.h"
 #include "pursuit.h"
 
 namespace {
@@ -37,30 +38,14 @@ void Frames(benchmark::State& state) {
     Pointer(frame, 0, true);
     pursuit::Frame();
   }
-  easel::Stats& stats = easel::GetStats();
-  stats.Reset();
-  stats.enabled = true;
-  const uint64_t start = easel::NowNs();
-  double frames = 0;
-  for (auto _ : state) {
+  const program_bench::FrameFigures f = program_bench::TimeFrames(state, [&] {
     if (frame % 4 == 0) Pointer(frame, 0, false);
     pursuit::Frame();
     ++frame;
-    ++frames;
-  }
-  const auto total = static_cast<double>(easel::NowNs() - start);
-  stats.enabled = false;
+  });
   pursuit::End();
-  const auto draw = static_cast<double>(stats.drawNs.load());
-  const auto calls = static_cast<double>(stats.drawCalls.load());
-  const auto paints = static_cast<double>(stats.paints.load());
-  state.counters["fps"] = frames * 1e9 / total;
-  state.counters["model_us"] = (total - draw) / 1e3 / frames;
-  state.counters["draw_us"] = draw / 1e3 / frames;
-  state.counters["draws_per_frame"] = calls / frames;
-  state.counters["present_us"] =
-      paints > 0 ? static_cast<double>(stats.paintNs.load()) / 1e3 / paints : 0;
-  state.counters["presents_per_frame"] = paints / frames;
+  program_bench::ReportWallSplit(state, f, program_bench::Pauses::kCounted);
+  state.counters["draws_per_frame"] = f.PerFrame(f.drawCalls);
 }
 
 BENCHMARK(Frames)->Unit(benchmark::kMillisecond)->MinTime(3);

@@ -8,6 +8,7 @@
 
 #include "backend/headless/headless.h"
 #include "core.h"
+#include "program_bench.h"
 #include "troops.h"
 
 namespace {
@@ -22,21 +23,6 @@ void Pointer(int frame, int buttons) {
   easel::headless::Sync();
 }
 
-void Report(benchmark::State& state, uint64_t start, double frames) {
-  const auto total = static_cast<double>(easel::NowNs() - start);
-  easel::Stats& stats = easel::GetStats();
-  stats.enabled = false;
-  const auto draw = static_cast<double>(stats.drawNs.load());
-  const auto paints = static_cast<double>(stats.paints.load());
-  state.counters["fps"] = frames * 1e9 / total;
-  state.counters["model_us"] = (total - draw) / 1e3 / frames;
-  state.counters["draw_us"] = draw / 1e3 / frames;
-  state.counters["draw_calls"] = static_cast<double>(stats.drawCalls.load()) / frames;
-  state.counters["present_us"] =
-      paints > 0 ? static_cast<double>(stats.paintNs.load()) / 1e3 / paints : 0;
-  state.counters["presents_per_frame"] = paints / frames;
-}
-
 void Frames(benchmark::State& state) {
   setenv("EASEL_BACKEND", "headless", 1);
   troops::Start();
@@ -47,18 +33,13 @@ void Frames(benchmark::State& state) {
     if (frame % 8 == 0) Pointer(frame, easel::kMouseRight);
     troops::Frame();
   }
-  easel::Stats& stats = easel::GetStats();
-  stats.Reset();
-  stats.enabled = true;
-  const uint64_t start = easel::NowNs();
-  double frames = 0;
-  for (auto _ : state) {
+  const program_bench::FrameFigures f = program_bench::TimeFrames(state, [&] {
     if (frame % 8 == 0) Pointer(frame, easel::kMouseRight);
     troops::Frame();
     ++frame;
-    ++frames;
-  }
-  Report(state, start, frames);
+  });
+  program_bench::ReportWallSplit(state, f, program_bench::Pauses::kCounted);
+  state.counters["draw_calls"] = f.PerFrame(f.drawCalls);
   troops::End();
 }
 

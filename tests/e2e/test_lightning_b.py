@@ -2,151 +2,103 @@
 drag, and Escape held ending it."""
 
 import os
-import subprocess
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(__file__))
-from xhelpers import XServer  # noqa: E402
+from xhelpers import XServer, centroid, look_and_save, points_of, running  # noqa: E402
 
 PROGRAM = os.path.join(os.environ["EASEL_BUILD_DIR"], "programs", "lightning_b")
 OUT = os.environ.get("EASEL_E2E_OUT", "/tmp")
 GREY, YELLOW, BLACK = (168, 168, 168), (252, 252, 0), (0, 0, 0)
 
 
-def points(shot, colour):
-    """The (x, y) of every pixel of this colour."""
-    rgb, w = shot.rgb, shot.width
-    key = bytes(colour)
-    return [((i // 3) % w, (i // 3) // w) for i in range(0, len(rgb), 3) if rgb[i:i + 3] == key]
-
-
-def centroid(pts):
-    assert pts, "no pixels of the colour"
-    return (sum(p[0] for p in pts) / len(pts), sum(p[1] for p in pts) / len(pts))
-
-
 def terminals(shot):
     """x-extent of the grey spheres (rows near the bolt) and the bolt's mean height."""
-    grey = [p for p in points(shot, GREY) if 240 <= p[1] <= 360]
+    grey = [p for p in points_of(shot, (GREY,)) if 240 <= p[1] <= 360]
     xs = [p[0] for p in grey]
-    return min(xs), max(xs), centroid(points(shot, YELLOW))[1]
+    return min(xs), max(xs), centroid(points_of(shot, (YELLOW,)))[1]
 
 
 def scene_centre(shot):
     """The mean position of everything drawn."""
-    return centroid(points(shot, GREY) + points(shot, YELLOW))
-
-
-def slow_drag(x, wid, x1, y1, x2, y2, button):
-    """A drag in small steps with pauses, so that frames see the pointer move with the
-    button down (the program reads only the latest mouse event)."""
-    x.press(wid, x1, y1, button=button)
-    time.sleep(0.05)
-    for i in range(1, 9):
-        x.move(wid, x1 + (x2 - x1) * i // 8, y1 + (y2 - y1) * i // 8)
-        time.sleep(0.05)
-    time.sleep(0.2)  # the last step is seen with the button still down
-    x.release(wid, x2, y2, button=button)
-    x.settle(0.4)
+    return centroid(points_of(shot, (GREY,)) + points_of(shot, (YELLOW,)))
 
 
 def look(x, wid, name):
-    shot = x.screenshot(wid)
-    shot.save_png(os.path.join(OUT, f"lightning_b_{name}.png"))
-    return shot
+    return look_and_save(x, wid, os.path.join(OUT, f"lightning_b_{name}.png"))
 
 
 def main():
-    failures = 0
-    with XServer() as x:
-        proc = subprocess.Popen([PROGRAM], env=x.env(EASEL_BACKEND="sdl2"))
-        try:
-            wid = x.wait_window("^FULGER$")
-            _, _, width, height = x.window_geometry(wid)
-            assert (width, height) == (800, 600), (width, height)
-            x.move(wid, 400, 300)
-            x.settle(0.8)
+    with XServer() as x, running([PROGRAM], x.env(EASEL_BACKEND="sdl2")) as proc:
+        wid = x.wait_centred("^FULGER$", (800, 600), settle=0.8)
 
-            # The start view: terminal spheres near x 559 and 240 on y 300, rods running down
-            # past the bottom edge, the yellow bolt between them, nothing else.
-            shot = look(x, wid, "start")
-            assert shot.colours() <= {GREY, YELLOW, BLACK}, sorted(shot.colours())[:8]
-            left, right, bolt_y = terminals(shot)
-            assert 225 <= left <= 231 and 569 <= right <= 575, (left, right)
-            assert abs(bolt_y - 300) < 4, bolt_y
-            assert shot.pixel(559, 595) == GREY and shot.pixel(240, 595) == GREY
-            assert shot.pixel(400, 100) == BLACK
-            print(f"start: spheres span x {left}..{right}, bolt at y {bolt_y:.1f}")
+        # The start view: terminal spheres near x 559 and 240 on y 300, rods running down
+        # past the bottom edge, the yellow bolt between them, nothing else.
+        shot = look(x, wid, "start")
+        assert shot.colours() <= {GREY, YELLOW, BLACK}, sorted(shot.colours())[:8]
+        left, right, bolt_y = terminals(shot)
+        assert 225 <= left <= 231 and 569 <= right <= 575, (left, right)
+        assert abs(bolt_y - 300) < 4, bolt_y
+        assert shot.pixel(559, 595) == GREY and shot.pixel(240, 595) == GREY
+        assert shot.pixel(400, 100) == BLACK
+        print(f"start: spheres span x {left}..{right}, bolt at y {bolt_y:.1f}")
 
-            # A left-button drag turns nothing; a right-button drag downwards looks down, so
-            # the scene rises by about f tan(64/256) = 102 pixels, and dragging up looks back.
-            slow_drag(x, wid, 400, 200, 400, 264, button=1)
-            _, _, y1 = terminals(look(x, wid, "left_drag"))
-            assert abs(y1 - bolt_y) < 4, (bolt_y, y1)
-            slow_drag(x, wid, 400, 200, 400, 264, button=3)
-            y2 = centroid(points(look(x, wid, "right_drag"), YELLOW))[1]
-            assert 60 < y1 - y2 < 140, (y1, y2)
-            slow_drag(x, wid, 400, 264, 400, 200, button=3)
-            y3 = centroid(points(look(x, wid, "right_drag_back"), YELLOW))[1]
-            assert abs(y3 - bolt_y) < 10, (bolt_y, y3)
-            print(f"drags: left {bolt_y:.0f} -> {y1:.0f}, right down -> {y2:.0f}, up -> {y3:.0f}")
+        # A left-button drag turns nothing; a right-button drag downwards looks down, so
+        # the scene rises by about f tan(64/256) = 102 pixels, and dragging up looks back.
+        x.slow_drag(wid, 400, 200, 400, 264, button=1)
+        _, _, y1 = terminals(look(x, wid, "left_drag"))
+        assert abs(y1 - bolt_y) < 4, (bolt_y, y1)
+        x.slow_drag(wid, 400, 200, 400, 264, button=3)
+        y2 = centroid(points_of(look(x, wid, "right_drag"), (YELLOW,)))[1]
+        assert 60 < y1 - y2 < 140, (y1, y2)
+        x.slow_drag(wid, 400, 264, 400, 200, button=3)
+        y3 = centroid(points_of(look(x, wid, "right_drag_back"), (YELLOW,)))[1]
+        assert abs(y3 - bolt_y) < 10, (bolt_y, y3)
+        print(f"drags: left {bolt_y:.0f} -> {y1:.0f}, right down -> {y2:.0f}, up -> {y3:.0f}")
 
-            # Flying. The frames are not paced, so even the shortest key press carries the
-            # camera far: keys are tapped (the program runs a few milliseconds with the key
-            # held) until the picture changes, and only directions are checked. Down moves
-            # back (the terminals close in on the centre) until the scene is a few pixels
-            # wide, so that even a long tap sideways keeps it in view; Up, held in short
-            # bursts, moves in again.
-            def fly(key, done, tries=10):
-                return x.hold_until(wid, key, 0.002, done, tries, proc=proc)
+        # Flying. The frames are not paced, so even the shortest key press carries the
+        # camera far: keys are tapped (the program runs a few milliseconds with the key
+        # held) until the picture changes, and only directions are checked. Down moves
+        # back (the terminals close in on the centre) until the scene is a few pixels
+        # wide, so that even a long tap sideways keeps it in view; Up, held in short
+        # bursts, moves in again.
+        def fly(key, done, tries=10):
+            return x.hold_until(wid, key, 0.002, done, tries, proc=proc)
 
-            def spread(name, narrower, l_ref, r_ref, at_most=800):
-                def done():
-                    l, r, _ = terminals(look(x, wid, name))
-                    if narrower and l > l_ref and r < r_ref and r - l <= at_most:
-                        return l, r
-                    if not narrower and l < l_ref and r > r_ref:
-                        return l, r
-                    return None
-                return done
+        def spread(name, narrower, l_ref, r_ref, at_most=800):
+            def done():
+                l, r, _ = terminals(look(x, wid, name))
+                if narrower and l > l_ref and r < r_ref and r - l <= at_most:
+                    return l, r
+                if not narrower and l < l_ref and r > r_ref:
+                    return l, r
+                return None
+            return done
 
-            x.hold(wid, "Down", 0.3)
-            l1, r1 = fly("Down", spread("back", True, left, right, 10), 40)
-            l2, r2 = x.hold_until(wid, "Up", 0.05, spread("forward", False, l1, r1), 20)
-            print(f"Down then Up: spheres span {left}..{right}, then {l1}..{r1}, "
-                  f"then {l2}..{r2}")
+        x.hold(wid, "Down", 0.3)
+        l1, r1 = fly("Down", spread("back", True, left, right, 10), 40)
+        l2, r2 = x.hold_until(wid, "Up", 0.05, spread("forward", False, l1, r1), 20)
+        print(f"Down then Up: spheres span {left}..{right}, then {l1}..{r1}, "
+              f"then {l2}..{r2}")
 
-            # Right moves the eye to the right (the scene slides left), Left back; "Z" moves it
-            # down (the scene rises), "A" up.
-            def centre_moved(name, axis, sign, ref):
-                def done():
-                    now = scene_centre(look(x, wid, name))[axis]
-                    return now if sign * (now - ref) > 2 else None
-                return done
+        # Right moves the eye to the right (the scene slides left), Left back; "Z" moves it
+        # down (the scene rises), "A" up.
+        def centre_moved(name, axis, sign, ref):
+            def done():
+                now = scene_centre(look(x, wid, name))[axis]
+                return now if sign * (now - ref) > 2 else None
+            return done
 
-            cx0, cy0 = scene_centre(look(x, wid, "before_side"))
-            cx1 = fly("Right", centre_moved("right", 0, -1, cx0), 30)
-            cx2 = fly("Left", centre_moved("left", 0, +1, cx1), 30)
-            cy1 = fly("z", centre_moved("z", 1, -1, cy0), 30)
-            cy2 = fly("a", centre_moved("a", 1, +1, cy1), 30)
-            print(f"Right/Left: x {cx0:.0f} -> {cx1:.0f} -> {cx2:.0f}; "
-                  f"Z/A: y {cy0:.0f} -> {cy1:.0f} -> {cy2:.0f}")
+        cx0, cy0 = scene_centre(look(x, wid, "before_side"))
+        cx1 = fly("Right", centre_moved("right", 0, -1, cx0), 30)
+        cx2 = fly("Left", centre_moved("left", 0, +1, cx1), 30)
+        cy1 = fly("z", centre_moved("z", 1, -1, cy0), 30)
+        cy2 = fly("a", centre_moved("a", 1, +1, cy1), 30)
+        print(f"Right/Left: x {cx0:.0f} -> {cx1:.0f} -> {cx2:.0f}; "
+              f"Z/A: y {cy0:.0f} -> {cy1:.0f} -> {cy2:.0f}")
 
-            # Escape held ends the program with status 0.
-            x.keydown(wid, "Escape")
-            code = proc.wait(timeout=5)
-            x.xdotool("keyup", "Escape")
-            assert code == 0, code
-            print("Escape held: ended with 0")
-        except Exception:
-            failures += 1
-            raise
-        finally:
-            if proc.poll() is None:
-                proc.kill()
-                proc.wait()
-    print(f"1 passed, {failures} failed")
+        x.end_with_escape(proc, wid)  # status 0
+    print("1 passed, 0 failed")
 
 
 if __name__ == "__main__":

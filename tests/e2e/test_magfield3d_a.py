@@ -6,12 +6,11 @@ The poles are random (the program seeds from the clock), so the checks rest on w
 shares: the floor lies below the eye, at least one pole is positive, tracers crowd the cube."""
 
 import os
-import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(__file__))
-from xhelpers import XServer  # noqa: E402
+from xhelpers import XServer, look_and_save, running  # noqa: E402
 
 PROGRAM = os.path.join(os.environ["EASEL_BUILD_DIR"], "programs", "magfield3d_a")
 OUT = os.environ.get("EASEL_E2E_OUT", "/tmp")
@@ -55,104 +54,72 @@ def overlap(a, b):
 
 
 def look(x, wid, name):
-    shot = x.screenshot(wid)
-    shot.save_png(os.path.join(OUT, f"magfield3d_a_{name}.png"))
-    return census(shot)
-
-
-def slow_drag(x, wid, x1, y1, x2, y2):
-    x.move(wid, x1, y1)
-    x.xdotool("mousedown", 1)
-    time.sleep(0.05)
-    for i in range(1, 9):
-        x.move(wid, x1 + (x2 - x1) * i // 8, y1 + (y2 - y1) * i // 8)
-        time.sleep(0.05)
-    x.xdotool("mouseup", 1)
-    x.settle(0.4)
+    return census(look_and_save(x, wid, os.path.join(OUT, f"magfield3d_a_{name}.png")))
 
 
 def main():
-    failures = 0
-    with XServer() as x:
-        proc = subprocess.Popen([PROGRAM], env=x.env(EASEL_BACKEND="sdl2"))
-        try:
-            wid = x.wait_window("^CAMP MAGNETIC IN 3D$")
-            _, _, width, height = x.window_geometry(wid)
-            assert (width, height) == (800, 600), (width, height)
-            x.move(wid, 400, 300)
-            x.settle(1.0)
+    with XServer() as x, running([PROGRAM], x.env(EASEL_BACKEND="sdl2")) as proc:
+        wid = x.wait_centred("^CAMP MAGNETIC IN 3D$", (800, 600), settle=1.0)
 
-            # The eye at (0, 0, 50): the floor (y = -20) fills the lower part of the picture,
-            # pole spheres and thousands of tracer segments stand above it.
-            grey, poles, tracers, odd = look(x, wid, "start")
-            assert not odd, sorted(odd)[:8]
-            box = floor_box(grey)
-            assert len(grey) > 3000 and box[1] > 300, (len(grey), box)
-            reds = sum(1 for p in poles if p[1] == RED)
-            assert reds > 20 and tracers > 2000, (reds, tracers)
-            print(f"start: floor {len(grey)} pixels in {box}, {reds} red and "
-                  f"{len(poles) - reds} blue pole pixels, {tracers} tracer pixels")
+        # The eye at (0, 0, 50): the floor (y = -20) fills the lower part of the picture,
+        # pole spheres and thousands of tracer segments stand above it.
+        grey, poles, tracers, odd = look(x, wid, "start")
+        assert not odd, sorted(odd)[:8]
+        box = floor_box(grey)
+        assert len(grey) > 3000 and box[1] > 300, (len(grey), box)
+        reds = sum(1 for p in poles if p[1] == RED)
+        assert reds > 20 and tracers > 2000, (reds, tracers)
+        print(f"start: floor {len(grey)} pixels in {box}, {reds} red and "
+              f"{len(poles) - reds} blue pole pixels, {tracers} tracer pixels")
 
-            # The view stays still without input (the poles do not move).
-            time.sleep(0.5)
-            _, again, _, _ = look(x, wid, "still")
-            # (tracers crossing the discs hide a few of their pixels)
-            assert overlap(poles, again) > 0.7, overlap(poles, again)
+        # The view stays still without input (the poles do not move).
+        time.sleep(0.5)
+        _, again, _, _ = look(x, wid, "still")
+        # (tracers crossing the discs hide a few of their pixels)
+        assert overlap(poles, again) > 0.7, overlap(poles, again)
 
-            # A left drag 40 pixels down lifts the eye 40 degrees: looking down on the floor,
-            # its far edge rises up the picture. Dragging back lowers it again.
-            slow_drag(x, wid, 400, 200, 400, 240)
-            grey, _, _, _ = look(x, wid, "orbit")
-            raised = floor_box(grey)
-            assert raised[1] < box[1] - 50, (box, raised)
-            slow_drag(x, wid, 400, 240, 400, 200)
-            grey, _, _, _ = look(x, wid, "orbit_back")
-            back = floor_box(grey)
-            assert abs(back[1] - box[1]) < 15, (box, back)
-            print(f"drag: floor top {box[1]} -> {raised[1]} -> {back[1]}")
+        # A left drag 40 pixels down lifts the eye 40 degrees: looking down on the floor,
+        # its far edge rises up the picture. Dragging back lowers it again.
+        x.slow_drag(wid, 400, 200, 400, 240)
+        grey, _, _, _ = look(x, wid, "orbit")
+        raised = floor_box(grey)
+        assert raised[1] < box[1] - 50, (box, raised)
+        x.slow_drag(wid, 400, 240, 400, 200)
+        grey, _, _, _ = look(x, wid, "orbit_back")
+        back = floor_box(grey)
+        assert abs(back[1] - box[1]) < 15, (box, back)
+        print(f"drag: floor top {box[1]} -> {raised[1]} -> {back[1]}")
 
-            # Right turns the camera: the poles swing away from where they were and a corner
-            # of the floor reaches up; Left turns it back, the corner coming down again. Down
-            # moves the camera away (the floor's far edge, at depth d + 20, rises towards the
-            # middle row), Up nearer. How many frames see a held key depends on the machine's
-            # load, so keys are held in bursts until the change shows, and only its direction
-            # is checked.
-            grey, poles, _, _ = look(x, wid, "before_keys")
-            top0 = floor_box(grey)[1]
+        # Right turns the camera: the poles swing away from where they were and a corner
+        # of the floor reaches up; Left turns it back, the corner coming down again. Down
+        # moves the camera away (the floor's far edge, at depth d + 20, rises towards the
+        # middle row), Up nearer. How many frames see a held key depends on the machine's
+        # load, so keys are held in bursts until the change shows, and only its direction
+        # is checked.
+        grey, poles, _, _ = look(x, wid, "before_keys")
+        top0 = floor_box(grey)[1]
 
-            def turned_away():
-                grey, turned, _, _ = look(x, wid, "right")
+        def turned_away():
+            grey, turned, _, _ = look(x, wid, "right")
+            top = floor_box(grey)[1]
+            return top if overlap(poles, turned) < 0.3 and top < top0 - 5 else None
+
+        def floor_top(name, sign, ref, by):
+            def done():
+                grey, _, _, _ = look(x, wid, name)
                 top = floor_box(grey)[1]
-                return top if overlap(poles, turned) < 0.3 and top < top0 - 5 else None
+                return top if sign * (top - ref) > by else None
+            return done
 
-            def floor_top(name, sign, ref, by):
-                def done():
-                    grey, _, _, _ = look(x, wid, name)
-                    top = floor_box(grey)[1]
-                    return top if sign * (top - ref) > by else None
-                return done
+        top1 = x.hold_until(wid, "Right", 0.2, turned_away)
+        top2 = x.hold_until(wid, "Left", 0.2, floor_top("left", +1, top1, 0))
+        top3 = x.hold_until(wid, "Down", 0.4, floor_top("down", -1, top2, 5))
+        top4 = x.hold_until(wid, "Up", 0.4, floor_top("up", +1, top3, 5))
+        print(f"keys: floor top {top0} -> Right {top1} -> Left {top2} -> Down {top3} -> "
+              f"Up {top4}")
 
-            top1 = x.hold_until(wid, "Right", 0.2, turned_away)
-            top2 = x.hold_until(wid, "Left", 0.2, floor_top("left", +1, top1, 0))
-            top3 = x.hold_until(wid, "Down", 0.4, floor_top("down", -1, top2, 5))
-            top4 = x.hold_until(wid, "Up", 0.4, floor_top("up", +1, top3, 5))
-            print(f"keys: floor top {top0} -> Right {top1} -> Left {top2} -> Down {top3} -> "
-                  f"Up {top4}")
-
-            # Escape held ends the program with status 0.
-            x.keydown(wid, "Escape")
-            code = proc.wait(timeout=5)
-            x.xdotool("keyup", "Escape")
-            assert code == 0, code
-            print("Escape held: ended with 0")
-        except Exception:
-            failures += 1
-            raise
-        finally:
-            if proc.poll() is None:
-                proc.kill()
-                proc.wait()
-    print(f"1 passed, {failures} failed")
+        x.end_with_escape(proc, wid)  # status 0
+    print("1 passed, 0 failed")
 
 
 if __name__ == "__main__":

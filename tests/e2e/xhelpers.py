@@ -15,6 +15,7 @@ it like a user with xdotool and reads its pixels back with ImageMagick's `import
 Needs: Xvfb, xdotool, ImageMagick (import) and python3-xlib (for close_window only).
 """
 
+import contextlib
 import os
 import signal
 import struct
@@ -76,6 +77,40 @@ class Screenshot:
             f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", self.width, self.height, 8, 2, 0, 0, 0)))
             f.write(chunk(b"IDAT", zlib.compress(raw, 6)))
             f.write(chunk(b"IEND", b""))
+
+
+def points_of(shot, colours):
+    """The (x, y) of every pixel of one of these (r, g, b) colours."""
+    rgb, w = shot.rgb, shot.width
+    keys = {bytes(c) for c in colours}
+    return [((i // 3) % w, (i // 3) // w) for i in range(0, len(rgb), 3)
+            if bytes(rgb[i:i + 3]) in keys]
+
+
+def centroid(pts):
+    """The mean (x, y) of some points; there must be at least one."""
+    assert pts, "no pixels of the colour"
+    return (sum(p[0] for p in pts) / len(pts), sum(p[1] for p in pts) / len(pts))
+
+
+def look_and_save(x, wid, path):
+    """A screenshot of the window, also written to path as a PNG for the failure report."""
+    shot = x.screenshot(wid)
+    shot.save_png(path)
+    return shot
+
+
+@contextlib.contextmanager
+def running(argv, env):
+    """Starts a program for the block and kills it if it is still running when the block
+    ends, however it ends."""
+    proc = subprocess.Popen(argv, env=env)
+    try:
+        yield proc
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
 
 
 def parse_ppm(data):
@@ -195,6 +230,16 @@ class XServer:
             values[name] = int(value) if value.lstrip("-").isdigit() else value
         return values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]
 
+    def wait_centred(self, title, size, settle):
+        """Waits for the window, checks its client size, puts the pointer in its middle and
+        gives the first frames time; returns the window id."""
+        wid = self.wait_window(title)
+        _, _, width, height = self.window_geometry(wid)
+        assert (width, height) == size, (width, height)
+        self.move(wid, size[0] // 2, size[1] // 2)
+        self.settle(settle)
+        return wid
+
     def window_exists(self, wid):
         try:
             self.xdotool("getwindowname", wid)
@@ -277,6 +322,16 @@ class XServer:
                 return result
         raise AssertionError(f"{key} held {tries} times without the expected change")
 
+    def end_with_escape(self, proc, wid, timeout=10.0):
+        """Holds Escape until the program ends (within timeout) and checks it ended with 0."""
+        self.keydown(wid, "Escape")
+        try:
+            code = proc.wait(timeout=timeout)
+        finally:
+            self.xdotool("keyup", "Escape")
+        assert code == 0, code
+        print("Escape held: ended with 0")
+
     def type_text(self, wid, text, delay_ms=30):
         """Types printable text character by character."""
         self.focus(wid)
@@ -321,6 +376,25 @@ class XServer:
                         x1 + (x2 - x1) * i // steps, y1 + (y2 - y1) * i // steps]
         actions += ["mouseup", button]
         self._with_mods(mods, [str(a) for a in actions])
+
+    def slow_drag(self, wid, x1, y1, x2, y2, button=1, mods=(), pause=0.1, hold=0.3,
+                  settle=0.5):
+        """A drag in eight steps with a pause after each, so that frames see the pointer move
+        with the button down (programs that read only the latest mouse event miss the steps
+        of a quick drag); the last step is held a while before the release."""
+        self.move(wid, x1, y1)
+        if mods:
+            self.keydown(wid, *mods)
+        self.xdotool("mousedown", button)
+        time.sleep(pause)
+        for i in range(1, 9):
+            self.move(wid, x1 + (x2 - x1) * i // 8, y1 + (y2 - y1) * i // 8)
+            time.sleep(pause)
+        time.sleep(hold)
+        self.xdotool("mouseup", button)
+        if mods:
+            self.xdotool("keyup", *mods)
+        self.settle(settle)
 
     def wheel(self, wid, x, y, notches):
         """Turns the wheel: positive away from the user (X button 4), negative toward (5)."""
