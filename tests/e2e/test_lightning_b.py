@@ -59,9 +59,9 @@ def main():
         # Flying. The frames are not paced, so even the shortest key press carries the
         # camera far: keys are tapped (the program runs a few milliseconds with the key
         # held) until the picture changes, and only directions are checked. Down moves
-        # back (the terminals close in on the centre) until the scene is a few pixels
-        # wide, so that even a long tap sideways keeps it in view; Up, held in short
-        # bursts, moves in again.
+        # back (the terminals close in on the centre), held in bursts until the scene is a
+        # few pixels wide, so that even a long tap sideways keeps it in view; Up, held in
+        # short bursts, moves in again.
         def fly(key, done, tries=10):
             return x.hold_until(wid, key, 0.002, done, tries, proc=proc)
 
@@ -75,8 +75,7 @@ def main():
                 return None
             return done
 
-        x.hold(wid, "Down", 0.3)
-        l1, r1 = fly("Down", spread("back", True, left, right, 10), 40)
+        l1, r1 = x.hold_until(wid, "Down", 0.1, spread("back", True, left, right, 10), 30)
         l2, r2 = x.hold_until(wid, "Up", 0.05, spread("forward", False, l1, r1), 20)
         print(f"Down then Up: spheres span {left}..{right}, then {l1}..{r1}, "
               f"then {l2}..{r2}")
