@@ -498,7 +498,7 @@ namespace {
 // One more frame: its checksum, PNG and GIF frame as the settings ask. given is the frame's
 // picture when the caller has it (an OpenGL window frame); otherwise the shown page is read,
 // and copied only when a picture is wanted.
-void TakeFrame(const Picture* given) {
+void TakeFrame(Picture* given) {
   State& s = Capture();
   ++s.frame;
   if (s.checksums) {
@@ -515,7 +515,7 @@ void TakeFrame(const Picture* given) {
   if (!pngNow && !pngLast && !gifNow) return;
   Picture picture;
   if (given) {
-    picture = *given;
+    picture = std::move(*given);
   } else if (!ShownPicture(&picture)) {
     return;
   }
@@ -540,7 +540,7 @@ bool Capturing() {
   return detail::state.load(std::memory_order_relaxed) == kOn;
 }
 
-void OnWindowFrame(const Picture& frame) {
+void OnWindowFrame(Picture&& frame) {
   if (Capturing()) TakeFrame(&frame);
 }
 

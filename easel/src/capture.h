@@ -47,7 +47,7 @@ bool Capturing();
 // An OpenGL window frame, read back just before the swap that shows it, counts as a shown
 // frame of its own (program thread).
 struct Picture;
-void OnWindowFrame(const Picture& frame);
+void OnWindowFrame(Picture&& frame);
 // Print Screen went down in the window (window thread).
 void PrintScreen();
 // Completes what is being written (GIF, checksums, the "last" PNG). Runs at exit; idempotent.

@@ -10,6 +10,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -194,16 +195,15 @@ capture::Picture ReadBackBuffer(int width, int height) {
   p.width = width;
   p.height = height;
   const auto w = static_cast<size_t>(width), h = static_cast<size_t>(height);
-  std::vector<uint32_t> bottomUp(w * h);
+  p.pixels.resize(w * h);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glReadBuffer(GL_BACK);
-  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
-  p.pixels.resize(w * h);
-  for (size_t y = 0; y < h; ++y) {
-    const uint32_t* from = &bottomUp[(h - 1 - y) * w];
-    uint32_t* to = &p.pixels[y * w];
-    for (size_t x = 0; x < w; ++x) to[x] = from[x] & 0x00FFFFFFu;  // alpha is not shown
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, p.pixels.data());
+  // OpenGL reads bottom row first: swap the rows in place.
+  for (size_t y = 0; y < h / 2; ++y) {
+    std::swap_ranges(&p.pixels[y * w], &p.pixels[y * w] + w, &p.pixels[(h - 1 - y) * w]);
   }
+  for (uint32_t& v : p.pixels) v &= 0x00FFFFFFu;  // alpha is not shown
   return p;
 }
 
